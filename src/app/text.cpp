@@ -1,0 +1,446 @@
+#include "app/text.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+
+namespace {
+
+// Output that keeps the first capacity - 1 characters and counts the rest.
+template <class CharT>
+struct BoundedOut {
+    CharT* dst;
+    size_t capacity;
+    size_t length = 0;
+    void Put(CharT c) {
+        if (length + 1 < capacity) dst[length] = c;
+        ++length;
+    }
+    void Finish() {
+        if (capacity == 0) return;
+        dst[length < capacity ? length : capacity - 1] = 0;
+    }
+};
+
+template <class CharT>
+struct StringOut {
+    std::basic_string<CharT>& str;
+    void Put(CharT c) { str.push_back(c); }
+};
+
+enum class Length { None, Char, Short, Long, LongLong, Size, Max, PtrDiff, LongDouble };
+
+struct Spec {
+    bool left = false, zero = false, plus = false, space = false, alt = false;
+    int width = 0;
+    int precision = -1;
+    Length length = Length::None;
+};
+
+template <class CharT, class Out>
+void PutPadded(Out& out, const Spec& spec, const char* prefix, size_t prefixLen, const CharT* body,
+               size_t bodyLen, size_t zeros) {
+    size_t total = prefixLen + zeros + bodyLen;
+    size_t pad = spec.width > 0 && static_cast<size_t>(spec.width) > total ? spec.width - total : 0;
+    if (!spec.left)
+        for (size_t i = 0; i < pad; ++i) out.Put(CharT(' '));
+    for (size_t i = 0; i < prefixLen; ++i) out.Put(CharT(static_cast<unsigned char>(prefix[i])));
+    for (size_t i = 0; i < zeros; ++i) out.Put(CharT('0'));
+    for (size_t i = 0; i < bodyLen; ++i) out.Put(body[i]);
+    if (spec.left)
+        for (size_t i = 0; i < pad; ++i) out.Put(CharT(' '));
+}
+
+template <class CharT, class Out>
+void PutInteger(Out& out, Spec spec, uint64_t magnitude, bool negative, unsigned base, bool upper,
+                bool isSigned) {
+    CharT digits[32];
+    size_t n = 0;
+    const char* table = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+    if (!(magnitude == 0 && spec.precision == 0)) {
+        do {
+            digits[n++] = CharT(table[magnitude % base]);
+            magnitude /= base;
+        } while (magnitude);
+    }
+    for (size_t i = 0; i < n / 2; ++i) std::swap(digits[i], digits[n - 1 - i]);
+
+    char prefix[3];
+    size_t prefixLen = 0;
+    if (isSigned) {
+        if (negative) prefix[prefixLen++] = '-';
+        else if (spec.plus) prefix[prefixLen++] = '+';
+        else if (spec.space) prefix[prefixLen++] = ' ';
+    }
+    if (spec.alt && base == 16 && n > 0) {
+        prefix[prefixLen++] = '0';
+        prefix[prefixLen++] = upper ? 'X' : 'x';
+    }
+    size_t zeros = 0;
+    if (spec.precision >= 0) {
+        if (static_cast<size_t>(spec.precision) > n) zeros = spec.precision - n;
+    } else if (spec.zero && !spec.left && spec.width > 0) {
+        size_t used = prefixLen + n;
+        if (static_cast<size_t>(spec.width) > used) zeros = spec.width - used;
+    }
+    if (spec.alt && base == 8 && zeros == 0 && (n == 0 || digits[0] != CharT('0'))) zeros = 1;
+    PutPadded<CharT>(out, spec, prefix, prefixLen, digits, n, zeros);
+}
+
+template <class CharT, class Out, class SrcT>
+void PutString(Out& out, const Spec& spec, const SrcT* s) {
+    static const SrcT kNull[] = {'(', 'n', 'u', 'l', 'l', ')', 0};
+    if (!s) s = kNull;
+    size_t len = 0;
+    while (s[len] && (spec.precision < 0 || len < static_cast<size_t>(spec.precision))) ++len;
+    size_t pad = spec.width > 0 && static_cast<size_t>(spec.width) > len ? spec.width - len : 0;
+    if (!spec.left)
+        for (size_t i = 0; i < pad; ++i) out.Put(CharT(' '));
+    for (size_t i = 0; i < len; ++i) {
+        if constexpr (sizeof(SrcT) == 1) {
+            // Narrow arguments are program text (ASCII, or UTF-8 build stamps): widen bytewise.
+            out.Put(CharT(static_cast<unsigned char>(s[i])));
+        } else {
+            out.Put(CharT(s[i]));
+        }
+    }
+    if (spec.left)
+        for (size_t i = 0; i < pad; ++i) out.Put(CharT(' '));
+}
+
+uint64_t TakeUnsigned(FormatArgs& args, Length length) {
+    switch (length) {
+    case Length::Char: return static_cast<unsigned char>(va_arg(args.ap, unsigned int));
+    case Length::Short: return static_cast<unsigned short>(va_arg(args.ap, unsigned int));
+    case Length::Long: return va_arg(args.ap, unsigned long);
+    case Length::LongLong: return va_arg(args.ap, unsigned long long);
+    case Length::Size: return va_arg(args.ap, size_t);
+    case Length::Max: return va_arg(args.ap, uintmax_t);
+    case Length::PtrDiff: return static_cast<uint64_t>(va_arg(args.ap, ptrdiff_t));
+    default: return va_arg(args.ap, unsigned int);
+    }
+}
+
+int64_t TakeSigned(FormatArgs& args, Length length) {
+    switch (length) {
+    case Length::Char: return static_cast<signed char>(va_arg(args.ap, int));
+    case Length::Short: return static_cast<short>(va_arg(args.ap, int));
+    case Length::Long: return va_arg(args.ap, long);
+    case Length::LongLong: return va_arg(args.ap, long long);
+    case Length::Size: return static_cast<int64_t>(va_arg(args.ap, size_t));
+    case Length::Max: return va_arg(args.ap, intmax_t);
+    case Length::PtrDiff: return va_arg(args.ap, ptrdiff_t);
+    default: return va_arg(args.ap, int);
+    }
+}
+
+template <class CharT, class Out>
+void FormatCore(Out& out, const CharT* format, FormatArgs& args) {
+    if (!format) return;
+    const CharT* p = format;
+    while (*p) {
+        if (*p != CharT('%')) {
+            out.Put(*p++);
+            continue;
+        }
+        const CharT* start = p++;
+        Spec spec;
+        for (;; ++p) {
+            if (*p == CharT('-')) spec.left = true;
+            else if (*p == CharT('0')) spec.zero = true;
+            else if (*p == CharT('+')) spec.plus = true;
+            else if (*p == CharT(' ')) spec.space = true;
+            else if (*p == CharT('#')) spec.alt = true;
+            else break;
+        }
+        if (*p == CharT('*')) {
+            spec.width = va_arg(args.ap, int);
+            if (spec.width < 0) {
+                spec.left = true;
+                spec.width = -spec.width;
+            }
+            ++p;
+        } else {
+            while (*p >= CharT('0') && *p <= CharT('9')) spec.width = spec.width * 10 + (*p++ - CharT('0'));
+        }
+        if (*p == CharT('.')) {
+            ++p;
+            spec.precision = 0;
+            if (*p == CharT('*')) {
+                spec.precision = va_arg(args.ap, int);
+                if (spec.precision < 0) spec.precision = -1;
+                ++p;
+            } else {
+                while (*p >= CharT('0') && *p <= CharT('9'))
+                    spec.precision = spec.precision * 10 + (*p++ - CharT('0'));
+            }
+        }
+        // Length modifiers; 'h' before 's'/'c' selects narrow text, 'l' wide text.
+        bool narrowText = false, wideText = false;
+        switch (*p) {
+        case CharT('h'):
+            ++p;
+            if (*p == CharT('h')) {
+                ++p;
+                spec.length = Length::Char;
+            } else {
+                spec.length = Length::Short;
+                narrowText = true;
+            }
+            break;
+        case CharT('l'):
+            ++p;
+            if (*p == CharT('l')) {
+                ++p;
+                spec.length = Length::LongLong;
+            } else {
+                spec.length = Length::Long;
+                wideText = true;
+            }
+            break;
+        case CharT('w'): ++p; wideText = true; break;
+        case CharT('z'): ++p; spec.length = Length::Size; break;
+        case CharT('j'): ++p; spec.length = Length::Max; break;
+        case CharT('t'): ++p; spec.length = Length::PtrDiff; break;
+        case CharT('L'): ++p; spec.length = Length::LongDouble; break;
+        case CharT('I'):
+            if (p[1] == CharT('6') && p[2] == CharT('4')) {
+                p += 3;
+                spec.length = Length::LongLong;
+            } else {
+                ++p;
+                spec.length = Length::Size;
+            }
+            break;
+        default: break;
+        }
+        CharT conv = *p;
+        if (!conv) {
+            // A dangling '%' at the end: print what was there.
+            for (const CharT* q = start; q < p; ++q) out.Put(*q);
+            break;
+        }
+        ++p;
+        switch (conv) {
+        case CharT('%'): out.Put(CharT('%')); break;
+        case CharT('d'):
+        case CharT('i'): {
+            int64_t v = TakeSigned(args, spec.length);
+            uint64_t mag = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+            PutInteger<CharT>(out, spec, mag, v < 0, 10, false, true);
+            break;
+        }
+        case CharT('u'): PutInteger<CharT>(out, spec, TakeUnsigned(args, spec.length), false, 10, false, false); break;
+        case CharT('x'): PutInteger<CharT>(out, spec, TakeUnsigned(args, spec.length), false, 16, false, false); break;
+        case CharT('X'): PutInteger<CharT>(out, spec, TakeUnsigned(args, spec.length), false, 16, true, false); break;
+        case CharT('o'): PutInteger<CharT>(out, spec, TakeUnsigned(args, spec.length), false, 8, false, false); break;
+        case CharT('p'): {
+            // Pointers print as the platform's debuggers show them: 16 upper-case hex digits.
+            Spec ps;
+            ps.width = 2 * static_cast<int>(sizeof(void*));
+            ps.zero = true;
+            ps.left = spec.left;
+            PutInteger<CharT>(out, ps, reinterpret_cast<uintptr_t>(va_arg(args.ap, void*)), false, 16, true, false);
+            break;
+        }
+        case CharT('c'): {
+            const CharT one[2] = {CharT(va_arg(args.ap, int)), 0};
+            PutString<CharT, Out, CharT>(out, spec, one);
+            break;
+        }
+        case CharT('s'):
+        case CharT('S'): {
+            // Plain %s follows the format's own width; %hs is narrow and %ls wide on every build.
+            bool wide = wideText || (!narrowText && (sizeof(CharT) != 1) == (conv == CharT('s')));
+            if (wide) PutString<CharT, Out, wchar_t>(out, spec, va_arg(args.ap, const wchar_t*));
+            else PutString<CharT, Out, char>(out, spec, va_arg(args.ap, const char*));
+            break;
+        }
+        case CharT('f'):
+        case CharT('F'):
+        case CharT('e'):
+        case CharT('E'):
+        case CharT('g'):
+        case CharT('G'):
+        case CharT('a'):
+        case CharT('A'): {
+            // Floating point goes through the C library, with the spec rebuilt as narrow text.
+            char fmt[32];
+            size_t k = 0;
+            fmt[k++] = '%';
+            if (spec.left) fmt[k++] = '-';
+            if (spec.zero) fmt[k++] = '0';
+            if (spec.plus) fmt[k++] = '+';
+            if (spec.space) fmt[k++] = ' ';
+            if (spec.alt) fmt[k++] = '#';
+            fmt[k++] = '*';
+            fmt[k++] = '.';
+            fmt[k++] = '*';
+            fmt[k++] = static_cast<char>(conv);
+            fmt[k] = 0;
+            double v = spec.length == Length::LongDouble ? static_cast<double>(va_arg(args.ap, long double))
+                                                        : va_arg(args.ap, double);
+            char buf[512];
+            int n = std::snprintf(buf, sizeof buf, fmt, spec.width, spec.precision, v);
+            if (n < 0) break;
+            size_t len = static_cast<size_t>(n) < sizeof buf ? static_cast<size_t>(n) : sizeof buf - 1;
+            for (size_t i = 0; i < len; ++i) out.Put(CharT(static_cast<unsigned char>(buf[i])));
+            break;
+        }
+        case CharT('n'):
+            // Writing through an argument pointer is never wanted here; consume and ignore it.
+            (void)va_arg(args.ap, void*);
+            break;
+        default:
+            for (const CharT* q = start; q < p; ++q) out.Put(*q);
+            break;
+        }
+    }
+}
+
+}  // namespace
+
+size_t FormatTextV(wchar_t* dst, size_t capacity, const wchar_t* format, FormatArgs& args) {
+    BoundedOut<wchar_t> out{dst, capacity};
+    FormatCore<wchar_t>(out, format, args);
+    out.Finish();
+    return out.length;
+}
+
+size_t FormatTextNarrowV(char* dst, size_t capacity, const char* format, FormatArgs& args) {
+    BoundedOut<char> out{dst, capacity};
+    FormatCore<char>(out, format, args);
+    out.Finish();
+    return out.length;
+}
+
+size_t FormatText(wchar_t* dst, size_t capacity, const wchar_t* format, ...) {
+    FormatArgs args;
+    va_start(args.ap, format);
+    size_t n = FormatTextV(dst, capacity, format, args);
+    va_end(args.ap);
+    return n;
+}
+
+size_t FormatText32(wchar_t (&dst)[32], const wchar_t* format, ...) {
+    FormatArgs args;
+    va_start(args.ap, format);
+    size_t n = FormatTextV(dst, 32, format, args);
+    va_end(args.ap);
+    return n;
+}
+
+size_t FormatTextNarrow32(char (&dst)[32], const char* format, ...) {
+    FormatArgs args;
+    va_start(args.ap, format);
+    size_t n = FormatTextNarrowV(dst, 32, format, args);
+    va_end(args.ap);
+    return n;
+}
+
+void AppendFormatV(std::wstring& out, const wchar_t* format, FormatArgs& args) {
+    StringOut<wchar_t> sink{out};
+    FormatCore<wchar_t>(sink, format, args);
+}
+
+std::wstring FormatString(const wchar_t* format, ...) {
+    std::wstring out;
+    FormatArgs args;
+    va_start(args.ap, format);
+    AppendFormatV(out, format, args);
+    va_end(args.ap);
+    return out;
+}
+
+void AppendUtf8(std::string& out, std::wstring_view text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t cp = static_cast<char32_t>(text[i]);
+        if constexpr (sizeof(wchar_t) == 2) {
+            if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size()) {
+                char32_t lo = static_cast<char32_t>(text[i + 1]);
+                if (lo >= 0xDC00 && lo <= 0xDFFF) {
+                    cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
+                    ++i;
+                }
+            }
+        }
+        if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = 0xFFFD;
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+}
+
+std::string WideToUtf8(std::wstring_view text) {
+    std::string out;
+    out.reserve(text.size());
+    AppendUtf8(out, text);
+    return out;
+}
+
+void AppendCodePoint(std::wstring& out, char32_t cp) {
+    if constexpr (sizeof(wchar_t) == 2) {
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<wchar_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<wchar_t>(0xDC00 + (cp & 0x3FF)));
+            return;
+        }
+    }
+    out.push_back(static_cast<wchar_t>(cp));
+}
+
+bool Utf8ToWide(std::string_view bytes, std::wstring& out) {
+    out.clear();
+    out.reserve(bytes.size());
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+    size_t n = bytes.size();
+    for (size_t i = 0; i < n;) {
+        unsigned char b = s[i];
+        if (b < 0x80) {
+            out.push_back(static_cast<wchar_t>(b));
+            ++i;
+            continue;
+        }
+        size_t extra;
+        char32_t cp, min;
+        if ((b & 0xE0) == 0xC0) {
+            extra = 1;
+            cp = b & 0x1F;
+            min = 0x80;
+        } else if ((b & 0xF0) == 0xE0) {
+            extra = 2;
+            cp = b & 0x0F;
+            min = 0x800;
+        } else if ((b & 0xF8) == 0xF0) {
+            extra = 3;
+            cp = b & 0x07;
+            min = 0x10000;
+        } else {
+            return false;
+        }
+        if (i + extra >= n) return false;
+        for (size_t k = 1; k <= extra; ++k) {
+            unsigned char c = s[i + k];
+            if ((c & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        AppendCodePoint(out, cp);
+        i += extra + 1;
+    }
+    return true;
+}

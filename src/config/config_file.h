@@ -1,0 +1,55 @@
+// The configuration file's bytes: the writer, our own INI reader and the load decisions.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/wheel_config.h"
+
+// Longest value kept from the file, in wide characters (a 512-character read buffer).
+inline constexpr size_t kMaxIniValueLength = 511;
+
+// Exact file bytes: UTF-8 with BOM, CR LF line ends, both layers in list order.
+std::string SerializeWheelConfig(const WheelConfig& config);
+
+// A parsed INI file. Section and key names match regardless of ASCII case; the first
+// occurrence of a key wins; blanks around names, "=" and values are dropped.
+struct IniDocument {
+    struct Entry {
+        std::wstring key;  // lower-cased
+        std::wstring value;
+    };
+    struct Section {
+        std::wstring name;  // lower-cased
+        std::vector<Entry> entries;
+    };
+    std::vector<Section> sections;
+};
+
+// Accepts UTF-8 with or without BOM, UTF-16 LE/BE with BOM, and falls back to the
+// Windows Western code page for bytes that are not UTF-8. Never fails.
+IniDocument ParseIni(std::string_view bytes);
+
+// The value or nullptr when the key is absent.
+const std::wstring* IniFind(const IniDocument& doc, std::wstring_view section, std::wstring_view key);
+// The value cut to kMaxIniValueLength characters; empty when absent.
+std::wstring IniGetString(const IniDocument& doc, std::wstring_view section, std::wstring_view key);
+// Leading decimal integer of the value; 0 when absent or not a number.
+int IniGetInt(const IniDocument& doc, std::wstring_view section, std::wstring_view key);
+
+// What the loader may ask of the file system; the platform layer supplies real files.
+struct ConfigFileAccess {
+    std::function<bool()> exists;               // anything at the path, file or folder
+    std::function<bool(std::string&)> read;     // whole file; false when it cannot be read
+    std::function<bool(const WheelConfig&)> save;
+};
+
+enum class LoadOutcome {
+    Defaults,        // missing file or unusable media section: full defaults, saved
+    Loaded,          // both layers from the file
+    WebDefaults,     // media layer from the file, web layer defaults, nothing saved
+};
+
+LoadOutcome LoadWheelConfigWith(const ConfigFileAccess& access, WheelConfig& config);

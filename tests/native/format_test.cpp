@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "app/log_line.h"
+#include "app/text.h"
+
+namespace {
+
+std::string Line(const LogTime& t, const wchar_t* fmt, ...) {
+    FormatArgs args;
+    va_start(args.ap, fmt);
+    std::string s = BuildLogLine(t, fmt, args);
+    va_end(args.ap);
+    return s;
+}
+
+}  // namespace
+
+TEST(FormatText, ConversionsBehaveLikePrintfWithWideAndNarrowStrings) {
+    wchar_t buf[256];
+    FormatText(buf, 256, L"%ls|%hs|%s", L"wide", "narrow", L"plain-wide");
+    EXPECT_EQ(std::wstring(buf), L"wide|narrow|plain-wide");
+    FormatText(buf, 256, L"hr=0x%08X status=%d err=%lu n=%zu u=%u", 0x80004005u, -7, 5ul, size_t{123456789012}, 42u);
+    EXPECT_EQ(std::wstring(buf), L"hr=0x80004005 status=-7 err=5 n=123456789012 u=42");
+    FormatText(buf, 256, L"[%04d-%02d] %-5d| %5d|%x|%%|%c", 7, 3, 12, -3, 255, L'Z');
+    EXPECT_EQ(std::wstring(buf), L"[0007-03] 12   |    -3|ff|%|Z");
+    FormatText(buf, 256, L"%p", reinterpret_cast<void*>(0xABCDEF));
+    EXPECT_EQ(std::wstring(buf), L"0000000000ABCDEF");
+    FormatText(buf, 256, L"%g %g %g %g", 720.0, 888.48, 1.0, 1234567.0);
+    EXPECT_EQ(std::wstring(buf), L"720 888.48 1 1.23457e+06");
+    FormatText(buf, 256, L"%ls", static_cast<const wchar_t*>(nullptr));
+    EXPECT_EQ(std::wstring(buf), L"(null)");
+}
+
+TEST(FormatText, CutsAtCapacityAndAlwaysTerminates) {
+    wchar_t buf[8];
+    std::wmemset(buf, L'#', 8);
+    size_t full = FormatText(buf, 8, L"%ls", L"abcdefghijkl");
+    EXPECT_EQ(full, 12u);
+    EXPECT_EQ(std::wstring(buf), L"abcdefg");
+
+    std::wmemset(buf, L'#', 8);
+    FormatText(buf, 0, L"abc");
+    EXPECT_EQ(buf[0], L'#') << "capacity 0 must write nothing";
+
+    FormatText(buf, 1, L"abc");
+    EXPECT_EQ(buf[0], 0);
+}
+
+TEST(FormatText, FixedThirtyTwoCharacterVariants) {
+    wchar_t key[32];
+    FormatText32(key, L"%d FILE", 7);
+    EXPECT_EQ(std::wstring(key), L"7 FILE");
+    FormatText32(key, L"%ls", std::wstring(40, L'x').c_str());
+    EXPECT_EQ(std::wstring(key), std::wstring(31, L'x'));
+
+    char entry[32];
+    FormatTextNarrow32(entry, "%010zu %05d n \n", size_t{15}, 0);
+    EXPECT_STREQ(entry, "0000000015 00000 n \n");
+    FormatTextNarrow32(entry, "%hs and %ls", "narrow", L"wide");
+    EXPECT_STREQ(entry, "narrow and wide");
+    FormatTextNarrow32(entry, "%s", std::string(50, 'y').c_str());
+    EXPECT_EQ(std::string(entry), std::string(31, 'y'));
+}
+
+TEST(FormatText, AboutTextDoubledPercentPrintsOnce) {
+    wchar_t buf[512];
+    FormatText(buf, 512, L"Build: %hs %hs\n- Auto-Trim RAM: ~2-5 MB idle, 0%% CPU", "Oct 22 2026", "09:05:03");
+    EXPECT_EQ(std::wstring(buf), L"Build: Oct 22 2026 09:05:03\n- Auto-Trim RAM: ~2-5 MB idle, 0% CPU");
+}
+
+TEST(LogLine, TimestampPrefixMessageAndCrLf) {
+    LogTime t{2026, 1, 2, 9, 5, 3, 7};
+    EXPECT_EQ(Line(t, L"ExecutePdf: Reading %ls", L"C:\\a.png"),
+              "[2026-01-02 09:05:03.007] ExecutePdf: Reading C:\\a.png\r\n");
+}
+
+TEST(LogLine, NonLatinPathsAreUtf8) {
+    LogTime t{2026, 12, 31, 23, 59, 59, 999};
+    std::string line = Line(t, L"%ls", L"C:\\\u0444\u043E\u0442\u043E\\\u732B.png");
+    EXPECT_EQ(line, "[2026-12-31 23:59:59.999] C:\\\xD1\x84\xD0\xBE\xD1\x82\xD0\xBE\\\xE7\x8C\xAB.png\r\n");
+}
+
+TEST(Utf8, RoundTripsAllPlanesAndRejectsMalformed) {
+    std::wstring text;
+    AppendCodePoint(text, U'A');
+    AppendCodePoint(text, U'\u00E9');
+    AppendCodePoint(text, U'\u732B');
+    AppendCodePoint(text, U'\U0001F600');
+    std::string utf8 = WideToUtf8(text);
+    EXPECT_EQ(utf8, "A\xC3\xA9\xE7\x8C\xAB\xF0\x9F\x98\x80");
+    std::wstring back;
+    ASSERT_TRUE(Utf8ToWide(utf8, back));
+    EXPECT_EQ(back, text);
+
+    for (const char* bad : {"\xC3", "\xE7\x8C", "\x80", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xFF"})
+        EXPECT_FALSE(Utf8ToWide(bad, back)) << "accepted malformed " << bad;
+}
