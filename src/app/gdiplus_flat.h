@@ -16,8 +16,23 @@ using std::min;
 
 #include <utility>
 
-using namespace Gdiplus;
+// Only the names we use: the whole namespace would clash with our own geometry types.
 using namespace Gdiplus::DllExports;
+using Gdiplus::GdiplusStartup;
+using Gdiplus::GdiplusShutdown;
+using Gdiplus::GdiplusStartupInput;
+using Gdiplus::GpBitmap;
+using Gdiplus::GpBrush;
+using Gdiplus::GpFont;
+using Gdiplus::GpFontFamily;
+using Gdiplus::GpGraphics;
+using Gdiplus::GpImage;
+using Gdiplus::GpPath;
+using Gdiplus::GpPen;
+using Gdiplus::GpSolidFill;
+using Gdiplus::GpStatus;
+using Gdiplus::GpStringFormat;
+using Gdiplus::Ok;
 
 template <class T, GpStatus(WINGDIPAPI* Deleter)(T*)>
 class GdipObject {

@@ -10,6 +10,11 @@ void LogMessage(const wchar_t* format, ...) {
     std::wstring path(tempDir, n);
     path += L"TarvixTool.log";
 
+    // A log the user marked read-only is left alone (checked here too because not every
+    // file system refuses the write by itself, for instance for an administrator).
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return;
+
     // Opened and closed per line so another program may read, move or delete the log at any time.
     ScopedHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));

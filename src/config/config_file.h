@@ -53,3 +53,10 @@ enum class LoadOutcome {
 };
 
 LoadOutcome LoadWheelConfigWith(const ConfigFileAccess& access, WheelConfig& config);
+
+// Platform layer: the per-user file "TarvixTool\config.ini" under the roaming application data.
+std::wstring GetConfigFilePath();
+// Fills wheelConfig at start-up, writing the defaults when the file is missing or unusable.
+void LoadWheelConfig();
+// Writes wheelConfig; the old file is replaced only once the new one is completely on disk.
+bool SaveWheelConfig();

@@ -1,0 +1,5 @@
+#include <windows.h>
+
+#include "app/app_win.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) { return AppMain(instance); }

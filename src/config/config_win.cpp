@@ -1,0 +1,90 @@
+#include <windows.h>
+#include <shlobj.h>
+
+#include "app/log_line.h"
+#include "app/win_handles.h"
+#include "config/config_file.h"
+
+namespace {
+
+// Reads at most this much; a configuration is a few hundred bytes, anything bigger is not ours.
+constexpr LONGLONG kMaxConfigRead = 32LL * 1024 * 1024;
+
+bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
+    ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file.get(), &size)) return false;
+    LONGLONG want = size.QuadPart < kMaxConfigRead ? size.QuadPart : kMaxConfigRead;
+    bytes.resize(static_cast<size_t>(want));
+    DWORD got = 0;
+    if (want > 0 && !ReadFile(file.get(), bytes.data(), static_cast<DWORD>(want), &got, nullptr)) return false;
+    bytes.resize(got);
+    return true;
+}
+
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes, DWORD& error) {
+    ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        error = GetLastError();
+        return false;
+    }
+    DWORD written = 0;
+    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size() || !FlushFileBuffers(file.get())) {
+        error = GetLastError();
+        if (error == ERROR_SUCCESS) error = ERROR_WRITE_FAULT;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::wstring GetConfigFilePath() {
+    wchar_t appData[MAX_PATH];
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, appData))) return L"config.ini";
+    std::wstring folder = appData;
+    folder += L"\\TarvixTool";
+    CreateDirectoryW(folder.c_str(), nullptr);  // fails harmlessly when it already exists
+    return folder + L"\\config.ini";
+}
+
+bool SaveWheelConfig() {
+    std::wstring path = GetConfigFilePath();
+    std::string bytes = SerializeWheelConfig(wheelConfig);
+    // Write beside the file and swap it in, so a full disk or a crash never leaves half a file.
+    std::wstring temp = path + L".new";
+    DWORD error = ERROR_SUCCESS;
+    bool ok = true;
+    // Replacing a read-only file would succeed for an administrator on some file systems;
+    // the user's read-only mark means "do not change it" everywhere.
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        error = ERROR_ACCESS_DENIED;
+        ok = false;
+    }
+    ok = ok && WriteWholeFile(temp, bytes, error);
+    if (ok && !MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        error = GetLastError();
+        ok = false;
+    }
+    if (!ok) {
+        DeleteFileW(temp.c_str());
+        LogMessage(L"SaveWheelConfig: FAILED to save %ls, err=%lu", path.c_str(), error);
+        return false;
+    }
+    LogMessage(L"SaveWheelConfig: saved to %ls", path.c_str());
+    return true;
+}
+
+void LoadWheelConfig() {
+    std::wstring path = GetConfigFilePath();
+    ConfigFileAccess access{[&] { return PathExists(path); },
+                            [&](std::string& bytes) { return ReadWholeFile(path, bytes); },
+                            [](const WheelConfig&) { return SaveWheelConfig(); }};
+    LoadWheelConfigWith(access, wheelConfig);
+}

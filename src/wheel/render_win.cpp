@@ -1,0 +1,172 @@
+#include <chrono>
+#include <string>
+
+#include "app/gdiplus_flat.h"
+#include "app/win_handles.h"
+#include "config/wheel_config.h"
+#include "targets/targets_win.h"
+#include "wheel/wheel_picture.h"
+#include "wheel/wheel_win.h"
+
+RenderTimings lastRenderTimings;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Micros(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
+
+// The face the wheel is designed for, then faces that most systems have. A machine without
+// the first would otherwise draw no text at all.
+const wchar_t* const kFontFaces[] = {L"Segoe UI", L"Tahoma", L"Arial", L"Microsoft Sans Serif", L"DejaVu Sans"};
+
+// Resolved once: probing for installed faces on every render would cost a font enumeration each time.
+const std::wstring& FontFaceName() {
+    static const std::wstring name = [] {
+        for (const wchar_t* face : kFontFaces) {
+            GdipFontFamilyHolder family;
+            if (GdipCreateFontFamilyFromName(face, nullptr, family.put()) == Ok && family) return std::wstring(face);
+        }
+        return std::wstring();
+    }();
+    return name;
+}
+
+bool CreateFamily(GdipFontFamilyHolder& family) {
+    const std::wstring& face = FontFaceName();
+    if (!face.empty() && GdipCreateFontFamilyFromName(face.c_str(), nullptr, family.put()) == Ok) return true;
+    // Last resort: the generic sans-serif family, copied by name so that we own what we delete.
+    GpFontFamily* generic = nullptr;
+    if (GdipGetGenericFontFamilySansSerif(&generic) != Ok || !generic) return false;
+    WCHAR name[LF_FACESIZE] = {};
+    GdipGetFamilyName(generic, name, LANG_NEUTRAL);
+    return GdipCreateFontFamilyFromName(name, nullptr, family.put()) == Ok;
+}
+
+struct Fonts {
+    GdipFontHolder label, icon, small;
+    GpFont* For(FontRole role) const {
+        switch (role) {
+        case FontRole::Icon: return icon.get();
+        case FontRole::Small: return small.get();
+        default: return label.get();
+        }
+    }
+};
+
+void DrawShape(GpGraphics* g, const DrawOp& op) {
+    const ::RectF& r = op.rect;
+    if (op.kind == DrawKind::Pie) {
+        GdipPathHolder path;
+        if (GdipCreatePath(Gdiplus::FillModeAlternate, path.put()) != Ok) return;
+        GdipAddPathPie(path.get(), r.x, r.y, r.width, r.height, op.startAngle, op.sweepAngle);
+        if (op.fill) {
+            GpSolidFill* fill = nullptr;
+            if (GdipCreateSolidFill(op.fill, &fill) == Ok) {
+                GdipBrushHolder brush(fill);
+                GdipFillPath(g, brush.get(), path.get());
+            }
+        }
+        if (op.penWidth > 0) {
+            GdipPenHolder pen;
+            if (GdipCreatePen1(op.pen, op.penWidth, Gdiplus::UnitPixel, pen.put()) == Ok) GdipDrawPath(g, pen.get(), path.get());
+        }
+        return;
+    }
+    if (op.fill) {
+        GpSolidFill* fill = nullptr;
+        if (GdipCreateSolidFill(op.fill, &fill) == Ok) {
+            GdipBrushHolder brush(fill);
+            GdipFillEllipse(g, brush.get(), r.x, r.y, r.width, r.height);
+        }
+    }
+    if (op.penWidth > 0) {
+        GdipPenHolder pen;
+        if (GdipCreatePen1(op.pen, op.penWidth, Gdiplus::UnitPixel, pen.put()) == Ok)
+            GdipDrawEllipse(g, pen.get(), r.x, r.y, r.width, r.height);
+    }
+}
+
+void DrawText(GpGraphics* g, const DrawOp& op, const Fonts& fonts, GpStringFormat* format) {
+    GpFont* font = fonts.For(op.font);
+    if (!font || op.text.empty()) return;
+    GpSolidFill* fill = nullptr;
+    if (GdipCreateSolidFill(op.color, &fill) != Ok) return;
+    GdipBrushHolder brush(fill);
+    Gdiplus::RectF layout(op.rect.x, op.rect.y, op.rect.width, op.rect.height);
+    GdipDrawString(g, op.text.data(), static_cast<INT>(op.text.size()), font, &layout, format, brush.get());
+}
+
+}  // namespace
+
+void RenderWheel(HWND hwnd) {
+    const Clock::time_point start = Clock::now();
+    ScopedGetDc screen(nullptr);
+    if (!screen) return;
+    ScopedMemoryDc memory(CreateCompatibleDC(screen.get()));
+    if (!memory) return;
+
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+    bmi.bmiHeader.biWidth = kWheelSize;
+    bmi.bmiHeader.biHeight = -kWheelSize;  // top-down rows
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    ScopedGdiObject<HBITMAP> bitmap(CreateDIBSection(screen.get(), &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap || !bits) return;
+    ScopedSelectObject selected(memory.get(), bitmap.get());
+
+    static WheelPicture picture;  // reused: its operation list keeps its capacity between renders
+    BuildWheelPicture(wheelState, wheelConfig, targets.size(), picture);
+
+    Clock::duration shapeTime{}, textTime{};
+    {
+        // Draw straight into the section's memory as premultiplied ARGB, which is what a
+        // per-pixel-alpha layered window takes; a DC-based graphics object would drop the alpha.
+        GpBitmap* rawCanvas = nullptr;
+        if (GdipCreateBitmapFromScan0(kWheelSize, kWheelSize, kWheelSize * 4, PixelFormat32bppPARGB,
+                                      static_cast<BYTE*>(bits), &rawCanvas) != Ok)
+            return;
+        GdipImageHolder canvas(rawCanvas);
+        GdipGraphicsHolder graphics;
+        if (GdipGetImageGraphicsContext(canvas.get(), graphics.put()) != Ok) return;
+        GdipSetSmoothingMode(graphics.get(), Gdiplus::SmoothingModeAntiAlias);
+        GdipSetTextRenderingHint(graphics.get(), Gdiplus::TextRenderingHintClearTypeGridFit);
+
+        Clock::time_point t0 = Clock::now();
+        GdipFontFamilyHolder family;
+        Fonts fonts;
+        GdipStringFormatHolder format;
+        if (CreateFamily(family)) {
+            GdipCreateFont(family.get(), kLabelFontSize, Gdiplus::FontStyleBold, Gdiplus::UnitPoint, fonts.label.put());
+            GdipCreateFont(family.get(), kIconFontSize, Gdiplus::FontStyleRegular, Gdiplus::UnitPoint, fonts.icon.put());
+            GdipCreateFont(family.get(), kSmallFontSize, Gdiplus::FontStyleBold, Gdiplus::UnitPoint, fonts.small.put());
+        }
+        if (GdipCreateStringFormat(0, LANG_NEUTRAL, format.put()) == Ok) {
+            GdipSetStringFormatAlign(format.get(), Gdiplus::StringAlignmentCenter);
+            GdipSetStringFormatLineAlign(format.get(), Gdiplus::StringAlignmentCenter);
+        }
+        Clock::time_point t1 = Clock::now();
+        textTime += t1 - t0;
+        for (const DrawOp& op : picture.ops) {
+            if (op.kind == DrawKind::Text) DrawText(graphics.get(), op, fonts, format.get());
+            else DrawShape(graphics.get(), op);
+            Clock::time_point t2 = Clock::now();
+            (op.kind == DrawKind::Text ? textTime : shapeTime) += t2 - t1;
+            t1 = t2;
+        }
+        GdipFlush(graphics.get(), Gdiplus::FlushIntentionSync);
+    }
+
+    POINT destination = {wheelState.pressPoint.x - kWheelCentre, wheelState.pressPoint.y - kWheelCentre};
+    SIZE size = {kWheelSize, kWheelSize};
+    POINT source = {0, 0};
+    BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    UpdateLayeredWindow(hwnd, screen.get(), &destination, &size, memory.get(), &source, 0, &blend, ULW_ALPHA);
+    const Clock::time_point end = Clock::now();
+
+    const Clock::duration total = end - start;
+    lastRenderTimings = {Micros(shapeTime), Micros(textTime), Micros(total - shapeTime - textTime), Micros(total)};
+}

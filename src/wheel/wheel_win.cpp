@@ -1,0 +1,151 @@
+#include "wheel/wheel_win.h"
+
+#include <windowsx.h>
+#include <shellapi.h>
+
+#include <utility>
+
+#include "app/log_line.h"
+#include "config/wheel_config.h"
+#include "targets/targets_win.h"
+#include "wheel/geometry.h"
+#include "wheel/wheel_logic.h"
+
+HWND wheelWindow = nullptr;
+HHOOK mouseHook = nullptr;
+WheelState wheelState;
+
+namespace {
+
+const wchar_t kWheelClass[] = L"TarvixWheelClass";
+
+void OpenThroughShell(const std::wstring& target) {
+    ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+const wchar_t* ActionName(MediaAction action) {
+    switch (action) {
+    case MediaAction::Convert: return L"ExecuteConvert";
+    case MediaAction::Pdf: return L"ExecutePdf";
+    case MediaAction::Compress: return L"ExecuteCompress";
+    case MediaAction::Split: return L"ExecutePdfSplit";
+    case MediaAction::AreaCrop: return L"StartAreaCrop";
+    case MediaAction::FullScreen: return L"CaptureFullScreen";
+    default: return L"(none)";
+    }
+}
+
+void RunMediaAction(MediaAction action, const std::wstring& argument) {
+    // The media actions are not part of this build yet; say so rather than pretend.
+    LogMessage(L"%ls: not available in this build (argument \"%ls\", %zu targets)", ActionName(action),
+               argument.c_str(), targets.size());
+}
+
+void OpenWheel(HWND hwnd, HWND foreground) {
+    LogMessage(L"=== WM_APP_OPENWHEEL received ===");
+    LogMessage(L"Step 1: DetectSelectedFiles with saved foreground=%p", static_cast<void*>(foreground));
+    targets = DetectSelectedFiles(foreground);
+    LogMessage(L"Step 2: Reset UI state, SetWindowPos, RenderWheel, SetForegroundWindow");
+    ResetForOpening(wheelState);
+    SetWindowPos(hwnd, HWND_TOPMOST, wheelState.pressPoint.x - kWheelCentre, wheelState.pressPoint.y - kWheelCentre,
+                 kWheelSize, kWheelSize, SWP_SHOWWINDOW);
+    RenderWheel(hwnd);
+    // With the focus on the wheel, a click elsewhere takes it away and the focus-loss path hides it.
+    SetForegroundWindow(hwnd);
+}
+
+}  // namespace
+
+bool RegisterWheelClass(HINSTANCE instance) {
+    WNDCLASSEXW wc = {sizeof(wc)};
+    wc.lpfnWndProc = WheelWindowProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = kWheelClass;
+    return RegisterClassExW(&wc) != 0;
+}
+
+HWND CreateWheelWindow(HINSTANCE instance) {
+    wheelWindow = CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kWheelClass, L"", WS_POPUP, 0, 0,
+                                  kWheelSize, kWheelSize, nullptr, nullptr, instance, nullptr);
+    return wheelWindow;
+}
+
+LRESULT CALLBACK MouseHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
+    // Runs for every mouse event of the desktop: decide, post, return. No other work here.
+    const auto* info = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
+    const bool visible = wheelWindow && IsWindowVisible(wheelWindow);
+    HookDecision d = DecideHookAction(nCode, static_cast<uint32_t>(wParam), info ? info->mouseData : 0, visible);
+    switch (d.post) {
+    case HookPost::OpenWheel: {
+        HWND foreground = GetForegroundWindow();
+        POINT pt;
+        if (GetCursorPos(&pt)) wheelState.pressPoint = {pt.x, pt.y};
+        PostMessageW(wheelWindow, WM_APP_OPENWHEEL, 0, reinterpret_cast<LPARAM>(foreground));
+        break;
+    }
+    case HookPost::WheelScroll: PostMessageW(wheelWindow, WM_APP_WHEELSCROLL, info->mouseData, 0); break;
+    case HookPost::WheelRelease: PostMessageW(wheelWindow, WM_APP_WHEELRELEASE, 0, 0); break;
+    case HookPost::None: break;
+    }
+    if (d.swallow) return 1;
+    return CallNextHookEx(nullptr, nCode, wParam, lParam);
+}
+
+void HideWheel(HWND hwnd) {
+    if (IsWindowVisible(hwnd)) ShowWindow(hwnd, SW_HIDE);
+    std::vector<std::wstring>().swap(targets);  // give the storage back, not only the elements
+    wheelState.hovered = kHoveredNone;
+    // Idle, the resident program should hold as little memory as the system allows.
+    SetProcessWorkingSetSize(GetCurrentProcess(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1));
+}
+
+void HitTestWheel(HWND hwnd, int x, int y) {
+    if (UpdateHovered(wheelState, wheelConfig, x, y)) RenderWheel(hwnd);
+}
+
+void DispatchWheelSelection(HWND hwnd) {
+    DispatchDecision d = DecideDispatch(wheelState, wheelConfig);
+    switch (d.kind) {
+    case DispatchKind::Cancel: HideWheel(hwnd); break;
+    case DispatchKind::EnterFormatSub:
+    case DispatchKind::EnterSnipSub:
+    case DispatchKind::BackToMain:
+        if (ApplyDispatchState(wheelState, d)) RenderWheel(hwnd);
+        break;
+    case DispatchKind::OpenUrl:
+        HideWheel(hwnd);
+        OpenThroughShell(d.argument);
+        if (d.logUrl) LogMessage(L"Web Launcher: Opening %ls", d.argument.c_str());
+        break;
+    case DispatchKind::RunAction: {
+        // Hiding moves the focus away and the focus-loss path empties targets, so the list
+        // detected at the opening is carried across the hide and handed back for the action.
+        std::vector<std::wstring> detected = std::move(targets);
+        ShowWindow(hwnd, SW_HIDE);
+        targets = std::move(detected);
+        RunMediaAction(d.action, d.argument);
+        HideWheel(hwnd);
+        break;
+    }
+    case DispatchKind::Nothing: break;
+    }
+}
+
+LRESULT CALLBACK WheelWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_APP_OPENWHEEL: OpenWheel(hwnd, reinterpret_cast<HWND>(lParam)); return 0;
+    case WM_MOUSEMOVE: HitTestWheel(hwnd, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)); return 0;
+    case WM_APP_WHEELSCROLL:
+    case WM_MOUSEWHEEL:
+        if (ApplyScroll(wheelState, static_cast<uint32_t>(wParam))) RenderWheel(hwnd);
+        return 0;
+    case WM_APP_WHEELRELEASE:
+        if (IsWindowVisible(hwnd)) DispatchWheelSelection(hwnd);
+        return 0;
+    case WM_LBUTTONDOWN: DispatchWheelSelection(hwnd); return 0;
+    case WM_RBUTTONDOWN:
+    case WM_KILLFOCUS: HideWheel(hwnd); return 0;
+    default: return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+}
