@@ -64,7 +64,7 @@ DispatchDecision DecideDispatch(const WheelState& state, const WheelConfig& conf
 
     const WheelSector* sector = SectorAt(config, state.layer, static_cast<size_t>(h));
     if (!sector) return Make(DispatchKind::Nothing);
-    // The target is copied out: the action may outlive a settings edit of the list.
+    // The decision carries its own copy of the target: the action may outlive a settings edit.
     const std::wstring& target = sector->target;
     if (state.layer == kLayerWeb) {
         DispatchDecision d = Make(DispatchKind::OpenUrl, MediaAction::None, target);
