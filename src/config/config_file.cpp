@@ -90,8 +90,9 @@ std::string SerializeWheelConfig(const WheelConfig& config) {
         const auto& list = config.layers[layer];
         AppendLine(out, FormatString(L"Count=%d", static_cast<int>(list.size())));
         for (size_t i = 0; i < list.size(); ++i) {
-            AppendLine(out, FormatString(L"Label_%d=%ls", static_cast<int>(i), list[i].label.c_str()));
-            AppendLine(out, FormatString(L"Target_%d=%ls", static_cast<int>(i), list[i].target.c_str()));
+            // Values are appended whole rather than through "%ls", which would stop at an embedded zero.
+            AppendLine(out, FormatString(L"Label_%d=", static_cast<int>(i)) + list[i].label);
+            AppendLine(out, FormatString(L"Target_%d=", static_cast<int>(i)) + list[i].target);
         }
     }
     return out;
