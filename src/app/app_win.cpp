@@ -64,15 +64,20 @@ void FormatAboutText(wchar_t* buffer, size_t capacity) {
                __DATE__, __TIME__);
 }
 
-void ShowTrayBalloon(const wchar_t* title, const wchar_t* text) {
-    if (!trayWindow) return;
-    NOTIFYICONDATAW nid = {sizeof(nid)};
-    nid.hWnd = trayWindow;
+void FillBalloonRecord(NOTIFYICONDATAW& nid, HWND owner, const wchar_t* title, const wchar_t* text) {
+    nid = {sizeof(nid)};
+    nid.hWnd = owner;
     nid.uID = kTrayIconId;
-    nid.uFlags = NIF_INFO;
+    nid.uFlags = NIF_INFO;  // tooltip and icon stay as they are
     nid.dwInfoFlags = NIIF_INFO;
     FormatText(nid.szInfoTitle, ARRAYSIZE(nid.szInfoTitle), L"%ls", title ? title : L"");
     FormatText(nid.szInfo, ARRAYSIZE(nid.szInfo), L"%ls", text ? text : L"");
+}
+
+void ShowTrayBalloon(const wchar_t* title, const wchar_t* text) {
+    if (!trayWindow) return;
+    NOTIFYICONDATAW nid;
+    FillBalloonRecord(nid, trayWindow, title, text);
     Shell_NotifyIconW(NIM_MODIFY, &nid);
 }
 

@@ -12,9 +12,7 @@ RenderTimings lastRenderTimings;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Micros(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
+double Micros(std::chrono::steady_clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
 
 // The face the wheel is designed for, then faces that most systems have. A machine without
 // the first would otherwise draw no text at all.
@@ -99,8 +97,53 @@ void DrawText(GpGraphics* g, const DrawOp& op, const Fonts& fonts, GpStringForma
 
 }  // namespace
 
+bool PaintWheelPicture(void* bits, const WheelPicture& picture, RenderTimings* timings) {
+    using Clock = std::chrono::steady_clock;
+    Clock::duration shapeTime{}, textTime{};
+    // Draw straight into the caller's memory as premultiplied ARGB, which is what a
+    // per-pixel-alpha layered window takes; a DC-based graphics object would drop the alpha.
+    GpBitmap* rawCanvas = nullptr;
+    if (GdipCreateBitmapFromScan0(kWheelSize, kWheelSize, kWheelSize * 4, PixelFormat32bppPARGB,
+                                  static_cast<BYTE*>(bits), &rawCanvas) != Ok)
+        return false;
+    GdipImageHolder canvas(rawCanvas);
+    GdipGraphicsHolder graphics;
+    if (GdipGetImageGraphicsContext(canvas.get(), graphics.put()) != Ok) return false;
+    GdipSetSmoothingMode(graphics.get(), Gdiplus::SmoothingModeAntiAlias);
+    GdipSetTextRenderingHint(graphics.get(), Gdiplus::TextRenderingHintClearTypeGridFit);
+
+    Clock::time_point t0 = Clock::now();
+    GdipFontFamilyHolder family;
+    Fonts fonts;
+    GdipStringFormatHolder format;
+    if (CreateFamily(family)) {
+        GdipCreateFont(family.get(), kLabelFontSize, Gdiplus::FontStyleBold, Gdiplus::UnitPoint, fonts.label.put());
+        GdipCreateFont(family.get(), kIconFontSize, Gdiplus::FontStyleRegular, Gdiplus::UnitPoint, fonts.icon.put());
+        GdipCreateFont(family.get(), kSmallFontSize, Gdiplus::FontStyleBold, Gdiplus::UnitPoint, fonts.small.put());
+    }
+    if (GdipCreateStringFormat(0, LANG_NEUTRAL, format.put()) == Ok) {
+        GdipSetStringFormatAlign(format.get(), Gdiplus::StringAlignmentCenter);
+        GdipSetStringFormatLineAlign(format.get(), Gdiplus::StringAlignmentCenter);
+    }
+    Clock::time_point t1 = Clock::now();
+    textTime += t1 - t0;
+    for (const DrawOp& op : picture.ops) {
+        if (op.kind == DrawKind::Text) DrawText(graphics.get(), op, fonts, format.get());
+        else DrawShape(graphics.get(), op);
+        Clock::time_point t2 = Clock::now();
+        (op.kind == DrawKind::Text ? textTime : shapeTime) += t2 - t1;
+        t1 = t2;
+    }
+    GdipFlush(graphics.get(), Gdiplus::FlushIntentionSync);
+    if (timings) {
+        timings->shapes = Micros(shapeTime);
+        timings->texts = Micros(textTime);
+    }
+    return true;
+}
+
 void RenderWheel(HWND hwnd) {
-    const Clock::time_point start = Clock::now();
+    const auto start = std::chrono::steady_clock::now();
     ScopedGetDc screen(nullptr);
     if (!screen) return;
     ScopedMemoryDc memory(CreateCompatibleDC(screen.get()));
@@ -120,53 +163,16 @@ void RenderWheel(HWND hwnd) {
 
     static WheelPicture picture;  // reused: its operation list keeps its capacity between renders
     BuildWheelPicture(wheelState, wheelConfig, targets.size(), picture);
-
-    Clock::duration shapeTime{}, textTime{};
-    {
-        // Draw straight into the section's memory as premultiplied ARGB, which is what a
-        // per-pixel-alpha layered window takes; a DC-based graphics object would drop the alpha.
-        GpBitmap* rawCanvas = nullptr;
-        if (GdipCreateBitmapFromScan0(kWheelSize, kWheelSize, kWheelSize * 4, PixelFormat32bppPARGB,
-                                      static_cast<BYTE*>(bits), &rawCanvas) != Ok)
-            return;
-        GdipImageHolder canvas(rawCanvas);
-        GdipGraphicsHolder graphics;
-        if (GdipGetImageGraphicsContext(canvas.get(), graphics.put()) != Ok) return;
-        GdipSetSmoothingMode(graphics.get(), Gdiplus::SmoothingModeAntiAlias);
-        GdipSetTextRenderingHint(graphics.get(), Gdiplus::TextRenderingHintClearTypeGridFit);
-
-        Clock::time_point t0 = Clock::now();
-        GdipFontFamilyHolder family;
-        Fonts fonts;
-        GdipStringFormatHolder format;
-        if (CreateFamily(family)) {
-            GdipCreateFont(family.get(), kLabelFontSize, Gdiplus::FontStyleBold, Gdiplus::UnitPoint, fonts.label.put());
-            GdipCreateFont(family.get(), kIconFontSize, Gdiplus::FontStyleRegular, Gdiplus::UnitPoint, fonts.icon.put());
-            GdipCreateFont(family.get(), kSmallFontSize, Gdiplus::FontStyleBold, Gdiplus::UnitPoint, fonts.small.put());
-        }
-        if (GdipCreateStringFormat(0, LANG_NEUTRAL, format.put()) == Ok) {
-            GdipSetStringFormatAlign(format.get(), Gdiplus::StringAlignmentCenter);
-            GdipSetStringFormatLineAlign(format.get(), Gdiplus::StringAlignmentCenter);
-        }
-        Clock::time_point t1 = Clock::now();
-        textTime += t1 - t0;
-        for (const DrawOp& op : picture.ops) {
-            if (op.kind == DrawKind::Text) DrawText(graphics.get(), op, fonts, format.get());
-            else DrawShape(graphics.get(), op);
-            Clock::time_point t2 = Clock::now();
-            (op.kind == DrawKind::Text ? textTime : shapeTime) += t2 - t1;
-            t1 = t2;
-        }
-        GdipFlush(graphics.get(), Gdiplus::FlushIntentionSync);
-    }
+    RenderTimings timings;
+    PaintWheelPicture(bits, picture, &timings);
 
     POINT destination = {wheelState.pressPoint.x - kWheelCentre, wheelState.pressPoint.y - kWheelCentre};
     SIZE size = {kWheelSize, kWheelSize};
     POINT source = {0, 0};
     BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     UpdateLayeredWindow(hwnd, screen.get(), &destination, &size, memory.get(), &source, 0, &blend, ULW_ALPHA);
-    const Clock::time_point end = Clock::now();
 
-    const Clock::duration total = end - start;
-    lastRenderTimings = {Micros(shapeTime), Micros(textTime), Micros(total - shapeTime - textTime), Micros(total)};
+    timings.total = Micros(std::chrono::steady_clock::now() - start);
+    timings.present = timings.total - timings.shapes - timings.texts;
+    lastRenderTimings = timings;
 }

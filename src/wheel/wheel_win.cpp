@@ -35,7 +35,7 @@ const wchar_t* ActionName(MediaAction action) {
     }
 }
 
-void RunMediaAction(MediaAction action, const std::wstring& argument) {
+void LogUnavailableAction(MediaAction action, const std::wstring& argument) {
     // The media actions are not part of this build yet; say so rather than pretend.
     LogMessage(L"%ls: not available in this build (argument \"%ls\", %zu targets)", ActionName(action),
                argument.c_str(), targets.size());
@@ -55,6 +55,8 @@ void OpenWheel(HWND hwnd, HWND foreground) {
 }
 
 }  // namespace
+
+MediaActionRunner mediaActionRunner = LogUnavailableAction;
 
 bool RegisterWheelClass(HINSTANCE instance) {
     WNDCLASSEXW wc = {sizeof(wc)};
@@ -124,7 +126,7 @@ void DispatchWheelSelection(HWND hwnd) {
         std::vector<std::wstring> detected = std::move(targets);
         ShowWindow(hwnd, SW_HIDE);
         targets = std::move(detected);
-        RunMediaAction(d.action, d.argument);
+        mediaActionRunner(d.action, d.argument);
         HideWheel(hwnd);
         break;
     }

@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <string>
+
+#include "wheel/wheel_logic.h"
 #include "wheel/wheel_state.h"
 
 constexpr UINT WM_APP_OPENWHEEL = WM_APP + 1;
@@ -19,12 +22,22 @@ HWND CreateWheelWindow(HINSTANCE instance);
 LRESULT CALLBACK MouseHookProc(int nCode, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK WheelWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
+// Runs a media action on targets; replaceable so that tests can see what an action receives.
+using MediaActionRunner = void (*)(MediaAction action, const std::wstring& argument);
+extern MediaActionRunner mediaActionRunner;
+
 void HideWheel(HWND hwnd);
 void HitTestWheel(HWND hwnd, int x, int y);
 void DispatchWheelSelection(HWND hwnd);
 
 // Draws the current state and presents it as the window's per-pixel-alpha content.
 void RenderWheel(HWND hwnd);
+
+struct WheelPicture;
+struct RenderTimings;
+// Paints the picture into 340 x 340 premultiplied ARGB pixels (top-down rows); false when the
+// graphics library cannot draw there. Every drawing object is released before it returns.
+bool PaintWheelPicture(void* bits, const WheelPicture& picture, RenderTimings* timings);
 
 // Time spent in the last RenderWheel, split for the benchmark (microseconds).
 struct RenderTimings {

@@ -4,9 +4,13 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <cstdlib>
+#include <vector>
+
 #include "app/gdiplus_flat.h"
 #include "config/wheel_config.h"
 #include "targets/targets_win.h"
+#include "wheel/wheel_picture.h"
 #include "wheel/wheel_win.h"
 
 namespace {
@@ -141,5 +145,138 @@ TEST_F(WheelWindowTest, ReleaseOnFormatImageOpensTheSubWheelAndBackReturns) {
     SendMessageW(wheelWindow, WM_MOUSEMOVE, 0, MAKELPARAM(170, 170));
     SendMessageW(wheelWindow, WM_APP_WHEELRELEASE, 0, 0);
     EXPECT_FALSE(IsWindowVisible(wheelWindow)) << "release on the centre cancels";
+    Pump();
+}
+
+namespace {
+
+struct Argb {
+    int a, r, g, b;
+};
+
+// Reads a premultiplied pixel back as straight colour.
+Argb PixelAt(const std::vector<uint32_t>& px, int x, int y) {
+    uint32_t v = px[static_cast<size_t>(y) * 340 + x];
+    int a = v >> 24;
+    auto un = [&](int c) { return a ? (c * 255 + a / 2) / a : 0; };
+    return {a, un((v >> 16) & 0xFF), un((v >> 8) & 0xFF), un(v & 0xFF)};
+}
+
+void ExpectColour(const Argb& got, uint32_t want, int tolerance, const char* what) {
+    EXPECT_NEAR(got.a, static_cast<int>(want >> 24), tolerance) << what;
+    EXPECT_NEAR(got.r, static_cast<int>((want >> 16) & 0xFF), tolerance) << what;
+    EXPECT_NEAR(got.g, static_cast<int>((want >> 8) & 0xFF), tolerance) << what;
+    EXPECT_NEAR(got.b, static_cast<int>(want & 0xFF), tolerance) << what;
+}
+
+std::vector<uint32_t> Paint(const WheelState& state, size_t files) {
+    std::vector<uint32_t> px(340 * 340, 0);
+    WheelPicture picture;
+    BuildWheelPicture(state, wheelConfig, files, picture);
+    EXPECT_TRUE(PaintWheelPicture(px.data(), picture, nullptr));
+    return px;
+}
+
+// Straight-alpha "source over" of two colours, as the picture composites its layers.
+uint32_t Over(uint32_t fg, uint32_t bg) {
+    double fa = (fg >> 24) / 255.0, ba = (bg >> 24) / 255.0;
+    double a = fa + ba * (1 - fa);
+    auto ch = [&](int shift) {
+        double c = (((fg >> shift) & 0xFF) * fa + ((bg >> shift) & 0xFF) * ba * (1 - fa)) / a;
+        return static_cast<uint32_t>(c + 0.5) << shift;
+    };
+    return static_cast<uint32_t>(a * 255 + 0.5) << 24 | ch(16) | ch(8) | ch(0);
+}
+
+int AccentPixels(const std::vector<uint32_t>& px, int left, int top, int width, int height) {
+    int n = 0;
+    for (int y = top; y < top + height; ++y)
+        for (int x = left; x < left + width; ++x) {
+            Argb p = PixelAt(px, x, y);
+            if (p.a > 200 && std::abs(p.r - 0x38) < 40 && std::abs(p.g - 0xBD) < 40 && std::abs(p.b - 0xF8) < 40) ++n;
+        }
+    return n;
+}
+
+int BrightPixels(const std::vector<uint32_t>& px, int left, int top, int width, int height) {
+    int n = 0;
+    for (int y = top; y < top + height; ++y)
+        for (int x = left; x < left + width; ++x) {
+            Argb p = PixelAt(px, x, y);
+            if (p.a > 200 && p.r > 200 && p.g > 200 && p.b > 200) ++n;
+        }
+    return n;
+}
+
+}  // namespace
+
+TEST_F(WheelWindowTest, PaintedPixelsFollowThePicture) {
+    WheelState s;
+    std::vector<uint32_t> px = Paint(s, 0);
+    EXPECT_EQ(PixelAt(px, 3, 3).a, 0) << "corners stay fully transparent";
+    EXPECT_EQ(PixelAt(px, 336, 170).a, 0) << "beyond the shadow ring";
+    ExpectColour(PixelAt(px, 293, 192), 0xE1161B22, 3, "sector 0 body");
+    // The pies run to the centre, so the disc lies over sector 1 there.
+    ExpectColour(PixelAt(px, 170, 196), Over(0xFA0D1117, 0xE1161B22), 3, "centre disc");
+    EXPECT_LT(PixelAt(px, 300, 170).a, 120) << "the gap between sectors 4 and 0 lets the desktop through";
+    EXPECT_GT(AccentPixels(px, 164, 174, 4, 4), 0) << "left dot lit on MEDIA";
+    EXPECT_EQ(AccentPixels(px, 176, 174, 4, 4), 0) << "right dot dim on MEDIA";
+    // Text is drawn even without the wheel's preferred font face.
+    EXPECT_GT(BrightPixels(px, 201, 229, 96, 22), 10) << "label of sector 0";
+    EXPECT_GT(BrightPixels(px, 135, 156, 70, 14), 5) << "layer title";
+
+    s.hovered = 2;
+    px = Paint(s, 0);
+    ExpectColour(PixelAt(px, 48, 214), 0xF50EA5E9, 3, "hovered sector 2");
+    ExpectColour(PixelAt(px, 293, 192), 0xE1161B22, 3, "other sectors stay dark");
+
+    s.hovered = kHoveredCentre;
+    px = Paint(s, 3);
+    ExpectColour(PixelAt(px, 170, 200), Over(0xF5E11D48, 0xE1161B22), 3, "hovered centre");
+    EXPECT_EQ(AccentPixels(px, 135, 150, 70, 40), 0) << "no file count, dots or sky-blue text while the centre is hovered";
+    EXPECT_GT(BrightPixels(px, 135, 156, 70, 28), 10) << "the cancel hint";
+
+    s.hovered = kHoveredNone;
+    px = Paint(s, 3);
+    EXPECT_GT(AccentPixels(px, 135, 154, 70, 16), 10) << "file count in sky blue";
+
+    s.hovered = kHoveredNone;
+    s.mode = WheelMode::FormatSub;
+    px = Paint(s, 0);
+    EXPECT_LT(PixelAt(px, 170, 290).a, 120) << "FORMAT has a gap at 90 degrees";
+    ExpectColour(PixelAt(px, 255, 255), 0xE1161B22, 3, "and a sector at 45 degrees");
+}
+
+namespace {
+
+MediaAction seenAction = MediaAction::None;
+std::wstring seenArgument;
+std::vector<std::wstring> seenTargets;
+bool seenVisible = true;
+
+void RecordAction(MediaAction action, const std::wstring& argument) {
+    seenAction = action;
+    seenArgument = argument;
+    seenTargets = targets;
+    seenVisible = IsWindowVisible(wheelWindow);
+}
+
+}  // namespace
+
+TEST_F(WheelWindowTest, ActionGetsTheTargetsDetectedAtTheOpeningDespiteTheFocusLoss) {
+    SendMessageW(wheelWindow, WM_APP_OPENWHEEL, 0, 0);
+    ASSERT_EQ(GetFocus(), wheelWindow) << "the wheel must hold the focus for the hide to take it away";
+    targets = {L"C:\\foto\\a.png", L"C:\\foto\\b.jpg"};
+    MediaActionRunner previous = mediaActionRunner;
+    mediaActionRunner = RecordAction;
+    SendMessageW(wheelWindow, WM_MOUSEMOVE, 0, MAKELPARAM(170, 60));  // FORMAT's "Kembali" is not here: main wheel
+    SendMessageW(wheelWindow, WM_MOUSEMOVE, 0, MAKELPARAM(120, 250)); // sector 1, "Image to PDF"
+    SendMessageW(wheelWindow, WM_APP_WHEELRELEASE, 0, 0);
+    mediaActionRunner = previous;
+    EXPECT_EQ(seenAction, MediaAction::Pdf);
+    EXPECT_FALSE(seenVisible) << "the wheel is off the screen while the action runs";
+    EXPECT_EQ(seenTargets, (std::vector<std::wstring>{L"C:\\foto\\a.png", L"C:\\foto\\b.jpg"}));
+    EXPECT_TRUE(targets.empty()) << "emptied once the action returned";
+    EXPECT_EQ(wheelState.hovered, kHoveredNone);
     Pump();
 }
