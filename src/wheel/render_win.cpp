@@ -52,25 +52,49 @@ struct Fonts {
     }
 };
 
-void DrawShape(GpGraphics* g, const DrawOp& op) {
-    const ::RectF& r = op.rect;
-    if (op.kind == DrawKind::Pie) {
+void FillAndOutline(GpGraphics* g, GpPath* path, const DrawOp& style) {
+    if (style.fill) {
+        GpSolidFill* fill = nullptr;
+        if (GdipCreateSolidFill(style.fill, &fill) == Ok) {
+            GdipBrushHolder brush(fill);
+            GdipFillPath(g, brush.get(), path);
+        }
+    }
+    if (style.penWidth > 0) {
+        GdipPenHolder pen;
+        if (GdipCreatePen1(style.pen, style.penWidth, Gdiplus::UnitPixel, pen.put()) == Ok) GdipDrawPath(g, pen.get(), path);
+    }
+}
+
+bool SameStyle(const DrawOp& a, const DrawOp& b) {
+    return a.fill == b.fill && a.pen == b.pen && a.penWidth == b.penWidth;
+}
+
+// Draws a run of consecutive pies. The sectors never overlap (gaps separate them, and they
+// meet only at the centre, which the centre disc covers), so pies of one style can share a
+// path: one fill and one outline per style instead of one per sector, which roughly halves
+// the sector cost in software rasterisers.
+void DrawPies(GpGraphics* g, const DrawOp* first, const DrawOp* last) {
+    bool done[16] = {};
+    const size_t count = static_cast<size_t>(last - first);
+    for (size_t i = 0; i < count; ++i) {
+        if (i < 16 && done[i]) continue;
         GdipPathHolder path;
         if (GdipCreatePath(Gdiplus::FillModeAlternate, path.put()) != Ok) return;
-        GdipAddPathPie(path.get(), r.x, r.y, r.width, r.height, op.startAngle, op.sweepAngle);
-        if (op.fill) {
-            GpSolidFill* fill = nullptr;
-            if (GdipCreateSolidFill(op.fill, &fill) == Ok) {
-                GdipBrushHolder brush(fill);
-                GdipFillPath(g, brush.get(), path.get());
-            }
+        for (size_t j = i; j < count; ++j) {
+            if (!SameStyle(first[i], first[j]) || (j < 16 && done[j])) continue;
+            const ::RectF& r = first[j].rect;
+            GdipStartPathFigure(path.get());
+            GdipAddPathPie(path.get(), r.x, r.y, r.width, r.height, first[j].startAngle, first[j].sweepAngle);
+            if (j < 16) done[j] = true;
+            if (j >= 16) break;  // more sectors than the wheel ever has: draw them one by one
         }
-        if (op.penWidth > 0) {
-            GdipPenHolder pen;
-            if (GdipCreatePen1(op.pen, op.penWidth, Gdiplus::UnitPixel, pen.put()) == Ok) GdipDrawPath(g, pen.get(), path.get());
-        }
-        return;
+        FillAndOutline(g, path.get(), first[i]);
     }
+}
+
+void DrawCircle(GpGraphics* g, const DrawOp& op) {
+    const ::RectF& r = op.rect;
     if (op.fill) {
         GpSolidFill* fill = nullptr;
         if (GdipCreateSolidFill(op.fill, &fill) == Ok) {
@@ -127,12 +151,23 @@ bool PaintWheelPicture(void* bits, const WheelPicture& picture, RenderTimings* t
     }
     Clock::time_point t1 = Clock::now();
     textTime += t1 - t0;
-    for (const DrawOp& op : picture.ops) {
-        if (op.kind == DrawKind::Text) DrawText(graphics.get(), op, fonts, format.get());
-        else DrawShape(graphics.get(), op);
+    const DrawOp* ops = picture.ops.data();
+    const size_t n = picture.ops.size();
+    for (size_t i = 0; i < n;) {
+        const DrawKind kind = ops[i].kind;
+        size_t next = i + 1;
+        if (kind == DrawKind::Pie) {
+            while (next < n && ops[next].kind == DrawKind::Pie) ++next;
+            DrawPies(graphics.get(), ops + i, ops + next);
+        } else if (kind == DrawKind::Circle) {
+            DrawCircle(graphics.get(), ops[i]);
+        } else {
+            DrawText(graphics.get(), ops[i], fonts, format.get());
+        }
         Clock::time_point t2 = Clock::now();
-        (op.kind == DrawKind::Text ? textTime : shapeTime) += t2 - t1;
+        (kind == DrawKind::Text ? textTime : shapeTime) += t2 - t1;
         t1 = t2;
+        i = next;
     }
     GdipFlush(graphics.get(), Gdiplus::FlushIntentionSync);
     if (timings) {
