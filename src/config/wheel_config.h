@@ -8,6 +8,7 @@
 struct WheelSector {
     std::wstring label;
     std::wstring target;
+    bool operator==(const WheelSector&) const = default;
 };
 
 inline constexpr int kLayerMedia = 0;
@@ -19,6 +20,7 @@ inline constexpr size_t kMinEditableSectors = 2;
 
 struct WheelConfig {
     std::vector<WheelSector> layers[kLayerCount];
+    bool operator==(const WheelConfig&) const = default;
 };
 
 // The one configuration of the running program; the platform layer owns it.

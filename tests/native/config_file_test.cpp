@@ -49,16 +49,6 @@ WheelConfig Defaults() {
     return c;
 }
 
-bool SameConfig(const WheelConfig& a, const WheelConfig& b) {
-    for (int l = 0; l < kLayerCount; ++l) {
-        if (a.layers[l].size() != b.layers[l].size()) return false;
-        for (size_t i = 0; i < a.layers[l].size(); ++i)
-            if (a.layers[l][i].label != b.layers[l][i].label || a.layers[l][i].target != b.layers[l][i].target)
-                return false;
-    }
-    return true;
-}
-
 WheelConfig LoadFrom(const std::string& bytes, LoadOutcome* outcome = nullptr, int* saves = nullptr) {
     FakeFile f;
     f.bytes = bytes;
@@ -108,7 +98,7 @@ TEST(ConfigFileRoundTrip, AnyTextWithoutLineBreaksOrOuterBlanksReadsBack) {
         LoadOutcome outcome;
         WheelConfig back = LoadFrom(SerializeWheelConfig(c), &outcome);
         ASSERT_EQ(outcome, LoadOutcome::Loaded);
-        ASSERT_TRUE(SameConfig(c, back)) << "round " << round;
+        ASSERT_TRUE(c == back) << "round " << round;
     }
 }
 
@@ -119,7 +109,7 @@ TEST(ConfigLoader, MissingFileOrUnusableMediaCountGivesSavedDefaults) {
     EXPECT_EQ(LoadWheelConfigWith(missing.Access(), c), LoadOutcome::Defaults);
     EXPECT_EQ(missing.saves, 1);
     EXPECT_EQ(missing.bytes, kDefaultFile);
-    EXPECT_TRUE(SameConfig(c, Defaults()));
+    EXPECT_TRUE(c == Defaults());
 
     const std::string web = "[PAGE1]\nCount=1\nLabel_0=Mine\nTarget_0=https://mine\n";
     for (const char* media : {"", "[PAGE0]\n", "[PAGE0]\nCount=0\n", "[PAGE0]\nCount=6\n", "[PAGE0]\nCount=-1\n",
@@ -129,7 +119,7 @@ TEST(ConfigLoader, MissingFileOrUnusableMediaCountGivesSavedDefaults) {
         WheelConfig loaded = LoadFrom(std::string(media) + web, &outcome, &saves);
         EXPECT_EQ(outcome, LoadOutcome::Defaults) << media;
         EXPECT_EQ(saves, 1) << media;
-        EXPECT_TRUE(SameConfig(loaded, Defaults())) << "custom web layer must be dropped: " << media;
+        EXPECT_TRUE(loaded == Defaults()) << "custom web layer must be dropped: " << media;
     }
 }
 
@@ -144,7 +134,7 @@ TEST(ConfigLoader, UnusableWebCountKeepsMediaAndDoesNotSave) {
         EXPECT_EQ(saves, 0);
         ASSERT_EQ(c.layers[kLayerMedia].size(), 3u);
         EXPECT_EQ(c.layers[kLayerMedia][2].label, L"C");
-        EXPECT_TRUE(SameConfig(WheelConfig{{c.layers[kLayerMedia], Defaults().layers[kLayerWeb]}}, c));
+        EXPECT_TRUE((WheelConfig{{c.layers[kLayerMedia], Defaults().layers[kLayerWeb]}} == c));
     }
 }
 
