@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# End-to-end tests of the real TarvixTool.exe: a private Xvfb, a fresh Wine prefix with a
+# virtual desktop (taskbar and tray included), the program driven with xdotool and judged
+# from screenshots, the log, the configuration file and the URLs handed to the browser.
+#
+#   tests/e2e/run_e2e.sh [path/to/TarvixTool.exe]      (default build/windows/TarvixTool.exe)
+#
+# Builds nothing. Leaves failure screenshots in <exe folder>/e2e/. Ends with one line
+# "N passed, N failed" and a non-zero status when anything failed.
+set -uo pipefail
+
+root=$(cd "$(dirname "$0")/../.." && pwd)
+exe=${1:-$root/build/windows/TarvixTool.exe}
+if [ ! -f "$exe" ]; then
+  echo "no program at $exe (build it with: cmake --preset windows && cmake --build --preset windows)" >&2
+  echo "0 passed, 1 failed"
+  exit 1
+fi
+exe=$(cd "$(dirname "$exe")" && pwd)/$(basename "$exe")
+out=$(dirname "$exe")/e2e
+prefix=$out/prefix
+
+setup_failed=0
+xvfb_pid=
+runner_pid=
+prefix_ready=0
+
+cleanup() {
+  # Only what this run started: the scenario runner and X server (by pid), the wineserver
+  # of this run's prefix (which takes the program and notepad with it).
+  if [ -n "$runner_pid" ]; then
+    kill "$runner_pid" 2>/dev/null || true
+    wait "$runner_pid" 2>/dev/null || true
+  fi
+  if [ "$prefix_ready" = 1 ] || [ -d "$prefix" ]; then
+    WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+  fi
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
+}
+finish() {
+  local status=$?
+  trap - EXIT INT TERM
+  cleanup
+  local passed=0 failed=0
+  if [ -f "$out/result" ]; then
+    read -r passed failed <"$out/result"
+  fi
+  failed=$((failed + setup_failed))
+  # Nothing run, or a runner that ended badly without counting it, is a failure too.
+  if [ "$failed" -eq 0 ] && { [ "$passed" -eq 0 ] || [ "$status" -ne 0 ]; }; then failed=$((failed + 1)); fi
+  echo "$passed passed, $failed failed"
+  [ "$failed" -eq 0 ] && exit 0
+  exit 1
+}
+trap finish EXIT
+trap 'echo "FAIL  the run was interrupted"; exit 130' INT TERM
+
+setup_fail() {
+  echo "FAIL  setup: $1"
+  setup_failed=$((setup_failed + 1))
+  exit 1
+}
+
+# Stale state of an earlier run: its wineserver (if it survived), prefix, pictures and result.
+if [ -d "$prefix" ]; then WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true; fi
+rm -rf "$prefix"
+mkdir -p "$out"
+rm -f "$out"/*.png "$out/result" "$out/urls.txt" "$out/notepad-messages.txt"
+
+# A display of our own; :99 belongs to someone else's session. Another run may grab the same
+# free number at the same moment, so a server that dies at once moves us to the next one.
+start_xvfb() {
+  local n=$1 deadline
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  deadline=$((SECONDS + 20))
+  until [ -e "/tmp/.X11-unix/X$n" ] && DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1; do
+    if [ $SECONDS -ge $deadline ] || ! kill -0 "$xvfb_pid" 2>/dev/null; then
+      kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null
+      xvfb_pid=
+      return 1
+    fi
+    sleep 0.1
+  done
+}
+n=42
+for attempt in 1 2 3 4 5; do
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || [ "$n" = 99 ]; do n=$((n + 1)); done
+  start_xvfb "$n" && break
+  n=$((n + 1))
+done
+[ -n "$xvfb_pid" ] || setup_fail "Xvfb did not start (see $out/xvfb.log)"
+export DISPLAY=":$n"
+echo "display :$n, prefix $prefix"
+
+export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all
+# No Mono or Gecko installers, no menu entries on the host.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+
+timeout 120 wineboot -i >"$out/wineboot.log" 2>&1 || setup_fail "wineboot -i failed (see $out/wineboot.log)"
+timeout 60 wineserver -w || setup_fail "wineserver did not settle after wineboot"
+prefix_ready=1
+
+# The browser stand-in: Wine's URL handler runs it (a Unix path) with the URL as argument.
+recorder=$out/browser-recorder.sh
+cat >"$recorder" <<EOF
+#!/bin/sh
+printf '%s\n' "\$1" >>"$out/urls.txt"
+EOF
+chmod +x "$recorder"
+# Wine splits the browser list at commas and runs each entry as a command line.
+case $recorder in *[,\ ]*) setup_fail "the build path must not hold commas or blanks: $recorder" ;; esac
+# Every program joins one virtual desktop; the name "shell" gives it a taskbar with a tray.
+# The values must be in place before the desktop exists, hence the wineserver restart.
+{
+  wine reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /t REG_SZ /d "$recorder" /f &&
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d shell /f &&
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /t REG_SZ /d 1024x768 /f
+} >"$out/reg.log" 2>&1 || setup_fail "registry settings (see $out/reg.log)"
+wineserver -k >/dev/null 2>&1
+timeout 30 wineserver -w
+
+# In the background so that an interrupt reaches the trap at once rather than after the run.
+timeout 170 /usr/bin/python3 "$root/tests/e2e/e2e.py" "$exe" "$out" "$out/urls.txt" &
+runner_pid=$!
+wait "$runner_pid"
+rc=$?
+runner_pid=
+if [ ! -f "$out/result" ]; then
+  setup_failed=$((setup_failed + 1))
+  echo "FAIL  the scenario runner ended without a result (status $rc)"
+fi
+exit $rc
