@@ -31,7 +31,7 @@ struct StringOut {
 
 enum class Length { None, Char, Short, Long, LongLong, Size, Max, PtrDiff, LongDouble };
 
-struct Spec {
+struct Directive {
     bool left = false, zero = false, plus = false, space = false, alt = false;
     int width = 0;
     int precision = -1;
@@ -39,26 +39,26 @@ struct Spec {
 };
 
 template <class CharT, class Out>
-void PutPadded(Out& out, const Spec& spec, const char* prefix, size_t prefixLen, const CharT* body,
+void PutPadded(Out& out, const Directive& directive, const char* prefix, size_t prefixLen, const CharT* body,
                size_t bodyLen, size_t zeros) {
     size_t total = prefixLen + zeros + bodyLen;
-    size_t pad = spec.width > 0 && static_cast<size_t>(spec.width) > total ? spec.width - total : 0;
-    if (!spec.left)
+    size_t pad = directive.width > 0 && static_cast<size_t>(directive.width) > total ? directive.width - total : 0;
+    if (!directive.left)
         for (size_t i = 0; i < pad; ++i) out.Put(CharT(' '));
     for (size_t i = 0; i < prefixLen; ++i) out.Put(CharT(static_cast<unsigned char>(prefix[i])));
     for (size_t i = 0; i < zeros; ++i) out.Put(CharT('0'));
     for (size_t i = 0; i < bodyLen; ++i) out.Put(body[i]);
-    if (spec.left)
+    if (directive.left)
         for (size_t i = 0; i < pad; ++i) out.Put(CharT(' '));
 }
 
 template <class CharT, class Out>
-void PutInteger(Out& out, Spec spec, uint64_t magnitude, bool negative, unsigned base, bool upper,
+void PutInteger(Out& out, Directive directive, uint64_t magnitude, bool negative, unsigned base, bool upper,
                 bool isSigned) {
     CharT digits[32];
     size_t n = 0;
     const char* table = upper ? "0123456789ABCDEF" : "0123456789abcdef";
-    if (!(magnitude == 0 && spec.precision == 0)) {
+    if (!(magnitude == 0 && directive.precision == 0)) {
         do {
             digits[n++] = CharT(table[magnitude % base]);
             magnitude /= base;
@@ -70,32 +70,32 @@ void PutInteger(Out& out, Spec spec, uint64_t magnitude, bool negative, unsigned
     size_t prefixLen = 0;
     if (isSigned) {
         if (negative) prefix[prefixLen++] = '-';
-        else if (spec.plus) prefix[prefixLen++] = '+';
-        else if (spec.space) prefix[prefixLen++] = ' ';
+        else if (directive.plus) prefix[prefixLen++] = '+';
+        else if (directive.space) prefix[prefixLen++] = ' ';
     }
-    if (spec.alt && base == 16 && n > 0) {
+    if (directive.alt && base == 16 && n > 0) {
         prefix[prefixLen++] = '0';
         prefix[prefixLen++] = upper ? 'X' : 'x';
     }
     size_t zeros = 0;
-    if (spec.precision >= 0) {
-        if (static_cast<size_t>(spec.precision) > n) zeros = spec.precision - n;
-    } else if (spec.zero && !spec.left && spec.width > 0) {
+    if (directive.precision >= 0) {
+        if (static_cast<size_t>(directive.precision) > n) zeros = directive.precision - n;
+    } else if (directive.zero && !directive.left && directive.width > 0) {
         size_t used = prefixLen + n;
-        if (static_cast<size_t>(spec.width) > used) zeros = spec.width - used;
+        if (static_cast<size_t>(directive.width) > used) zeros = directive.width - used;
     }
-    if (spec.alt && base == 8 && zeros == 0 && (n == 0 || digits[0] != CharT('0'))) zeros = 1;
-    PutPadded<CharT>(out, spec, prefix, prefixLen, digits, n, zeros);
+    if (directive.alt && base == 8 && zeros == 0 && (n == 0 || digits[0] != CharT('0'))) zeros = 1;
+    PutPadded<CharT>(out, directive, prefix, prefixLen, digits, n, zeros);
 }
 
 template <class CharT, class Out, class SrcT>
-void PutString(Out& out, const Spec& spec, const SrcT* s) {
+void PutString(Out& out, const Directive& directive, const SrcT* s) {
     static const SrcT kNull[] = {'(', 'n', 'u', 'l', 'l', ')', 0};
     if (!s) s = kNull;
     size_t len = 0;
-    while (s[len] && (spec.precision < 0 || len < static_cast<size_t>(spec.precision))) ++len;
-    size_t pad = spec.width > 0 && static_cast<size_t>(spec.width) > len ? spec.width - len : 0;
-    if (!spec.left)
+    while (s[len] && (directive.precision < 0 || len < static_cast<size_t>(directive.precision))) ++len;
+    size_t pad = directive.width > 0 && static_cast<size_t>(directive.width) > len ? directive.width - len : 0;
+    if (!directive.left)
         for (size_t i = 0; i < pad; ++i) out.Put(CharT(' '));
     for (size_t i = 0; i < len; ++i) {
         if constexpr (sizeof(SrcT) == 1) {
@@ -105,7 +105,7 @@ void PutString(Out& out, const Spec& spec, const SrcT* s) {
             out.Put(CharT(s[i]));
         }
     }
-    if (spec.left)
+    if (directive.left)
         for (size_t i = 0; i < pad; ++i) out.Put(CharT(' '));
 }
 
@@ -145,35 +145,35 @@ void FormatCore(Out& out, const CharT* format, FormatArgs& args) {
             continue;
         }
         const CharT* start = p++;
-        Spec spec;
+        Directive directive;
         for (;; ++p) {
-            if (*p == CharT('-')) spec.left = true;
-            else if (*p == CharT('0')) spec.zero = true;
-            else if (*p == CharT('+')) spec.plus = true;
-            else if (*p == CharT(' ')) spec.space = true;
-            else if (*p == CharT('#')) spec.alt = true;
+            if (*p == CharT('-')) directive.left = true;
+            else if (*p == CharT('0')) directive.zero = true;
+            else if (*p == CharT('+')) directive.plus = true;
+            else if (*p == CharT(' ')) directive.space = true;
+            else if (*p == CharT('#')) directive.alt = true;
             else break;
         }
         if (*p == CharT('*')) {
-            spec.width = va_arg(args.ap, int);
-            if (spec.width < 0) {
-                spec.left = true;
-                spec.width = -spec.width;
+            directive.width = va_arg(args.ap, int);
+            if (directive.width < 0) {
+                directive.left = true;
+                directive.width = -directive.width;
             }
             ++p;
         } else {
-            while (*p >= CharT('0') && *p <= CharT('9')) spec.width = spec.width * 10 + (*p++ - CharT('0'));
+            while (*p >= CharT('0') && *p <= CharT('9')) directive.width = directive.width * 10 + (*p++ - CharT('0'));
         }
         if (*p == CharT('.')) {
             ++p;
-            spec.precision = 0;
+            directive.precision = 0;
             if (*p == CharT('*')) {
-                spec.precision = va_arg(args.ap, int);
-                if (spec.precision < 0) spec.precision = -1;
+                directive.precision = va_arg(args.ap, int);
+                if (directive.precision < 0) directive.precision = -1;
                 ++p;
             } else {
                 while (*p >= CharT('0') && *p <= CharT('9'))
-                    spec.precision = spec.precision * 10 + (*p++ - CharT('0'));
+                    directive.precision = directive.precision * 10 + (*p++ - CharT('0'));
             }
         }
         // Length modifiers; 'h' before 's'/'c' selects narrow text, 'l' wide text.
@@ -183,9 +183,9 @@ void FormatCore(Out& out, const CharT* format, FormatArgs& args) {
             ++p;
             if (*p == CharT('h')) {
                 ++p;
-                spec.length = Length::Char;
+                directive.length = Length::Char;
             } else {
-                spec.length = Length::Short;
+                directive.length = Length::Short;
                 narrowText = true;
             }
             break;
@@ -193,24 +193,24 @@ void FormatCore(Out& out, const CharT* format, FormatArgs& args) {
             ++p;
             if (*p == CharT('l')) {
                 ++p;
-                spec.length = Length::LongLong;
+                directive.length = Length::LongLong;
             } else {
-                spec.length = Length::Long;
+                directive.length = Length::Long;
                 wideText = true;
             }
             break;
         case CharT('w'): ++p; wideText = true; break;
-        case CharT('z'): ++p; spec.length = Length::Size; break;
-        case CharT('j'): ++p; spec.length = Length::Max; break;
-        case CharT('t'): ++p; spec.length = Length::PtrDiff; break;
-        case CharT('L'): ++p; spec.length = Length::LongDouble; break;
+        case CharT('z'): ++p; directive.length = Length::Size; break;
+        case CharT('j'): ++p; directive.length = Length::Max; break;
+        case CharT('t'): ++p; directive.length = Length::PtrDiff; break;
+        case CharT('L'): ++p; directive.length = Length::LongDouble; break;
         case CharT('I'):
             if (p[1] == CharT('6') && p[2] == CharT('4')) {
                 p += 3;
-                spec.length = Length::LongLong;
+                directive.length = Length::LongLong;
             } else {
                 ++p;
-                spec.length = Length::Size;
+                directive.length = Length::Size;
             }
             break;
         default: break;
@@ -226,35 +226,35 @@ void FormatCore(Out& out, const CharT* format, FormatArgs& args) {
         case CharT('%'): out.Put(CharT('%')); break;
         case CharT('d'):
         case CharT('i'): {
-            int64_t v = TakeSigned(args, spec.length);
+            int64_t v = TakeSigned(args, directive.length);
             uint64_t mag = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
-            PutInteger<CharT>(out, spec, mag, v < 0, 10, false, true);
+            PutInteger<CharT>(out, directive, mag, v < 0, 10, false, true);
             break;
         }
-        case CharT('u'): PutInteger<CharT>(out, spec, TakeUnsigned(args, spec.length), false, 10, false, false); break;
-        case CharT('x'): PutInteger<CharT>(out, spec, TakeUnsigned(args, spec.length), false, 16, false, false); break;
-        case CharT('X'): PutInteger<CharT>(out, spec, TakeUnsigned(args, spec.length), false, 16, true, false); break;
-        case CharT('o'): PutInteger<CharT>(out, spec, TakeUnsigned(args, spec.length), false, 8, false, false); break;
+        case CharT('u'): PutInteger<CharT>(out, directive, TakeUnsigned(args, directive.length), false, 10, false, false); break;
+        case CharT('x'): PutInteger<CharT>(out, directive, TakeUnsigned(args, directive.length), false, 16, false, false); break;
+        case CharT('X'): PutInteger<CharT>(out, directive, TakeUnsigned(args, directive.length), false, 16, true, false); break;
+        case CharT('o'): PutInteger<CharT>(out, directive, TakeUnsigned(args, directive.length), false, 8, false, false); break;
         case CharT('p'): {
             // Pointers print as the platform's debuggers show them: 16 upper-case hex digits.
-            Spec ps;
+            Directive ps;
             ps.width = 2 * static_cast<int>(sizeof(void*));
             ps.zero = true;
-            ps.left = spec.left;
+            ps.left = directive.left;
             PutInteger<CharT>(out, ps, reinterpret_cast<uintptr_t>(va_arg(args.ap, void*)), false, 16, true, false);
             break;
         }
         case CharT('c'): {
             const CharT one[2] = {CharT(va_arg(args.ap, int)), 0};
-            PutString<CharT, Out, CharT>(out, spec, one);
+            PutString<CharT, Out, CharT>(out, directive, one);
             break;
         }
         case CharT('s'):
         case CharT('S'): {
             // Plain %s follows the format's own width; %hs is narrow and %ls wide on every build.
             bool wide = wideText || (!narrowText && (sizeof(CharT) != 1) == (conv == CharT('s')));
-            if (wide) PutString<CharT, Out, wchar_t>(out, spec, va_arg(args.ap, const wchar_t*));
-            else PutString<CharT, Out, char>(out, spec, va_arg(args.ap, const char*));
+            if (wide) PutString<CharT, Out, wchar_t>(out, directive, va_arg(args.ap, const wchar_t*));
+            else PutString<CharT, Out, char>(out, directive, va_arg(args.ap, const char*));
             break;
         }
         case CharT('f'):
@@ -265,24 +265,24 @@ void FormatCore(Out& out, const CharT* format, FormatArgs& args) {
         case CharT('G'):
         case CharT('a'):
         case CharT('A'): {
-            // Floating point goes through the C library, with the spec rebuilt as narrow text.
+            // Floating point goes through the C library, with the directive rebuilt as narrow text.
             char fmt[32];
             size_t k = 0;
             fmt[k++] = '%';
-            if (spec.left) fmt[k++] = '-';
-            if (spec.zero) fmt[k++] = '0';
-            if (spec.plus) fmt[k++] = '+';
-            if (spec.space) fmt[k++] = ' ';
-            if (spec.alt) fmt[k++] = '#';
+            if (directive.left) fmt[k++] = '-';
+            if (directive.zero) fmt[k++] = '0';
+            if (directive.plus) fmt[k++] = '+';
+            if (directive.space) fmt[k++] = ' ';
+            if (directive.alt) fmt[k++] = '#';
             fmt[k++] = '*';
             fmt[k++] = '.';
             fmt[k++] = '*';
             fmt[k++] = static_cast<char>(conv);
             fmt[k] = 0;
-            double v = spec.length == Length::LongDouble ? static_cast<double>(va_arg(args.ap, long double))
+            double v = directive.length == Length::LongDouble ? static_cast<double>(va_arg(args.ap, long double))
                                                         : va_arg(args.ap, double);
             char buf[512];
-            int n = std::snprintf(buf, sizeof buf, fmt, spec.width, spec.precision, v);
+            int n = std::snprintf(buf, sizeof buf, fmt, directive.width, directive.precision, v);
             if (n < 0) break;
             size_t len = static_cast<size_t>(n) < sizeof buf ? static_cast<size_t>(n) : sizeof buf - 1;
             for (size_t i = 0; i < len; ++i) out.Put(CharT(static_cast<unsigned char>(buf[i])));
