@@ -75,6 +75,8 @@ HWND CreateWheelWindow(HINSTANCE instance) {
 
 LRESULT CALLBACK MouseHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
     // Runs for every mouse event of the desktop: decide, post, return. No other work here.
+    // The event record is only defined for HC_ACTION; other codes go straight down the chain.
+    if (nCode != HC_ACTION) return CallNextHookEx(nullptr, nCode, wParam, lParam);
     const auto* info = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
     const bool visible = wheelWindow && IsWindowVisible(wheelWindow);
     HookDecision d = DecideHookAction(nCode, static_cast<uint32_t>(wParam), info ? info->mouseData : 0, visible);
