@@ -24,6 +24,7 @@ using Gdiplus::GdiplusStartupInput;
 using Gdiplus::GpBitmap;
 using Gdiplus::GpBrush;
 using Gdiplus::GpFont;
+using Gdiplus::GpFontCollection;
 using Gdiplus::GpFontFamily;
 using Gdiplus::GpGraphics;
 using Gdiplus::GpImage;

@@ -1,5 +1,7 @@
+#include <algorithm>
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "app/gdiplus_flat.h"
 #include "app/win_handles.h"
@@ -14,39 +16,60 @@ namespace {
 
 double Micros(std::chrono::steady_clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
 
-// The face the wheel is designed for, then faces that most systems have. A machine without
-// the first would otherwise draw no text at all.
-const wchar_t* const kFontFaces[] = {L"Segoe UI", L"Tahoma", L"Arial", L"Microsoft Sans Serif", L"DejaVu Sans"};
+// The face the wheel is designed for. Where it is missing the generic sans-serif family stands
+// in, then common faces, then any installed face: a missing face would otherwise leave the
+// wheel with no text at all (and some systems have no generic family either).
+const wchar_t kFontFace[] = L"Segoe UI";
+const wchar_t* const kFallbackFaces[] = {L"Tahoma", L"Arial", L"Liberation Sans", L"DejaVu Sans", L"Noto Sans"};
 
-// Resolved once: probing for installed faces on every render would cost a font enumeration each time.
+bool FaceExists(const wchar_t* face) {
+    GdipFontFamilyHolder family;
+    return face && face[0] && GdipCreateFontFamilyFromName(face, nullptr, family.put()) == Ok && family;
+}
+
+std::wstring FirstInstalledFace() {
+    GpFontCollection* installed = nullptr;  // the library's own collection: not ours to delete
+    INT count = 0;
+    if (GdipNewInstalledFontCollection(&installed) != Ok || !installed ||
+        GdipGetFontCollectionFamilyCount(installed, &count) != Ok || count <= 0)
+        return {};
+    std::vector<GpFontFamily*> families(static_cast<size_t>(count));
+    INT found = 0;
+    if (GdipGetFontCollectionFamilyList(installed, count, families.data(), &found) != Ok || found <= 0) return {};
+    WCHAR name[LF_FACESIZE] = {};
+    GdipGetFamilyName(families[0], name, LANG_NEUTRAL);
+    return name;
+}
+
+// Resolved once per process: asking the font system for a missing face by name on every render
+// would repeat the same failed search each time.
 const std::wstring& FontFaceName() {
-    static const std::wstring name = [] {
-        for (const wchar_t* face : kFontFaces) {
-            GdipFontFamilyHolder family;
-            if (GdipCreateFontFamilyFromName(face, nullptr, family.put()) == Ok && family) return std::wstring(face);
-        }
-        return std::wstring();
+    static const std::wstring name = []() -> std::wstring {
+        if (FaceExists(kFontFace)) return kFontFace;
+        // The generic family is the library's own object: take its name, never delete it.
+        GpFontFamily* generic = nullptr;
+        WCHAR genericName[LF_FACESIZE] = {};
+        if (GdipGetGenericFontFamilySansSerif(&generic) == Ok && generic)
+            GdipGetFamilyName(generic, genericName, LANG_NEUTRAL);
+        if (FaceExists(genericName)) return genericName;
+        for (const wchar_t* face : kFallbackFaces)
+            if (FaceExists(face)) return face;
+        return FirstInstalledFace();
     }();
     return name;
 }
 
 bool CreateFamily(GdipFontFamilyHolder& family) {
     const std::wstring& face = FontFaceName();
-    if (!face.empty() && GdipCreateFontFamilyFromName(face.c_str(), nullptr, family.put()) == Ok) return true;
-    // Last resort: the generic sans-serif family, copied by name so that we own what we delete.
-    GpFontFamily* generic = nullptr;
-    if (GdipGetGenericFontFamilySansSerif(&generic) != Ok || !generic) return false;
-    WCHAR name[LF_FACESIZE] = {};
-    GdipGetFamilyName(generic, name, LANG_NEUTRAL);
-    return GdipCreateFontFamilyFromName(name, nullptr, family.put()) == Ok;
+    return !face.empty() && GdipCreateFontFamilyFromName(face.c_str(), nullptr, family.put()) == Ok;
 }
 
 struct Fonts {
-    GdipFontHolder label, icon, small;
+    GdipFontHolder label, icon, smallFont;
     GpFont* For(FontRole role) const {
         switch (role) {
         case FontRole::Icon: return icon.get();
-        case FontRole::Small: return small.get();
+        case FontRole::Small: return smallFont.get();
         default: return label.get();
         }
     }
@@ -75,21 +98,18 @@ bool SameStyle(const DrawOp& a, const DrawOp& b) {
 // path: one fill and one outline per style instead of one per sector, which roughly halves
 // the sector cost in software rasterisers.
 void DrawPies(GpGraphics* g, const DrawOp* first, const DrawOp* last) {
-    bool done[16] = {};
-    const size_t count = static_cast<size_t>(last - first);
-    for (size_t i = 0; i < count; ++i) {
-        if (i < 16 && done[i]) continue;
+    for (const DrawOp* lead = first; lead != last; ++lead) {
+        // A pie whose style appeared earlier in the run was drawn with that earlier pie.
+        if (std::any_of(first, lead, [&](const DrawOp& o) { return SameStyle(o, *lead); })) continue;
         GdipPathHolder path;
         if (GdipCreatePath(Gdiplus::FillModeAlternate, path.put()) != Ok) return;
-        for (size_t j = i; j < count; ++j) {
-            if (!SameStyle(first[i], first[j]) || (j < 16 && done[j])) continue;
-            const ::RectF& r = first[j].rect;
+        for (const DrawOp* pie = lead; pie != last; ++pie) {
+            if (!SameStyle(*pie, *lead)) continue;
+            const ::RectF& r = pie->rect;
             GdipStartPathFigure(path.get());
-            GdipAddPathPie(path.get(), r.x, r.y, r.width, r.height, first[j].startAngle, first[j].sweepAngle);
-            if (j < 16) done[j] = true;
-            if (j >= 16) break;  // more sectors than the wheel ever has: draw them one by one
+            GdipAddPathPie(path.get(), r.x, r.y, r.width, r.height, pie->startAngle, pie->sweepAngle);
         }
-        FillAndOutline(g, path.get(), first[i]);
+        FillAndOutline(g, path.get(), *lead);
     }
 }
 
@@ -109,7 +129,7 @@ void DrawCircle(GpGraphics* g, const DrawOp& op) {
     }
 }
 
-void DrawText(GpGraphics* g, const DrawOp& op, const Fonts& fonts, GpStringFormat* format) {
+void DrawTextOp(GpGraphics* g, const DrawOp& op, const Fonts& fonts, GpStringFormat* format) {
     GpFont* font = fonts.For(op.font);
     if (!font || op.text.empty()) return;
     GpSolidFill* fill = nullptr;
@@ -133,6 +153,7 @@ bool PaintWheelPicture(void* bits, const WheelPicture& picture, RenderTimings* t
     GdipImageHolder canvas(rawCanvas);
     GdipGraphicsHolder graphics;
     if (GdipGetImageGraphicsContext(canvas.get(), graphics.put()) != Ok) return false;
+    GdipGraphicsClear(graphics.get(), 0);  // every render starts from fully transparent pixels
     GdipSetSmoothingMode(graphics.get(), Gdiplus::SmoothingModeAntiAlias);
     GdipSetTextRenderingHint(graphics.get(), Gdiplus::TextRenderingHintClearTypeGridFit);
 
@@ -143,7 +164,7 @@ bool PaintWheelPicture(void* bits, const WheelPicture& picture, RenderTimings* t
     if (CreateFamily(family)) {
         GdipCreateFont(family.get(), kLabelFontSize, Gdiplus::FontStyleBold, Gdiplus::UnitPoint, fonts.label.put());
         GdipCreateFont(family.get(), kIconFontSize, Gdiplus::FontStyleRegular, Gdiplus::UnitPoint, fonts.icon.put());
-        GdipCreateFont(family.get(), kSmallFontSize, Gdiplus::FontStyleBold, Gdiplus::UnitPoint, fonts.small.put());
+        GdipCreateFont(family.get(), kSmallFontSize, Gdiplus::FontStyleBold, Gdiplus::UnitPoint, fonts.smallFont.put());
     }
     if (GdipCreateStringFormat(0, LANG_NEUTRAL, format.put()) == Ok) {
         GdipSetStringFormatAlign(format.get(), Gdiplus::StringAlignmentCenter);
@@ -162,7 +183,7 @@ bool PaintWheelPicture(void* bits, const WheelPicture& picture, RenderTimings* t
         } else if (kind == DrawKind::Circle) {
             DrawCircle(graphics.get(), ops[i]);
         } else {
-            DrawText(graphics.get(), ops[i], fonts, format.get());
+            DrawTextOp(graphics.get(), ops[i], fonts, format.get());
         }
         Clock::time_point t2 = Clock::now();
         (kind == DrawKind::Text ? textTime : shapeTime) += t2 - t1;

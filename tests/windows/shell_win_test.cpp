@@ -42,7 +42,7 @@ TEST(AboutBox, CarriesTheBuildStampAndASinglePercentSign) {
     EXPECT_EQ(about.find(L"%%"), std::wstring::npos);
     EXPECT_EQ(about.back(), L'U');
 
-    wchar_t small[40];
-    FormatAboutText(small, 40);
-    EXPECT_EQ(std::wstring(small).size(), 39u) << "longer output is cut to the buffer";
+    wchar_t shortBuffer[40];
+    FormatAboutText(shortBuffer, 40);
+    EXPECT_EQ(std::wstring(shortBuffer).size(), 39u) << "longer output is cut to the buffer";
 }
