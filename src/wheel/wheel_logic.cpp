@@ -36,6 +36,11 @@ void ResetForOpening(WheelState& state) {
     state.hovered = kHoveredNone;
 }
 
+void ResetOnHide(WheelState& state, std::vector<std::wstring>& targets) {
+    std::vector<std::wstring>().swap(targets);  // gives the capacity back, not only the elements
+    state.hovered = kHoveredNone;
+}
+
 bool ApplyScroll(WheelState& state, uint32_t wParam) {
     if (state.mode != WheelMode::Main) return false;
     if (HighWordSigned(wParam) != 0) state.layer = (state.layer + 1) % 2;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "config/wheel_config.h"
 #include "wheel/wheel_state.h"
@@ -26,6 +27,9 @@ HookDecision DecideHookAction(int nCode, uint32_t message, uint32_t mouseData, b
 
 // Every opening starts on the media layer of the main wheel with nothing hovered.
 void ResetForOpening(WheelState& state);
+// The state part of hiding: the detected files go, storage and all, and nothing stays hovered.
+// Mode and layer are left for the next opening to reset.
+void ResetOnHide(WheelState& state, std::vector<std::wstring>& targets);
 // A scroll notch flips the layer on the main wheel; returns whether to redraw (sub-wheels ignore it).
 bool ApplyScroll(WheelState& state, uint32_t wParam);
 

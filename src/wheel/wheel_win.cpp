@@ -96,12 +96,20 @@ LRESULT CALLBACK MouseHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, nCode, wParam, lParam);
 }
 
-void HideWheel(HWND hwnd) {
-    if (IsWindowVisible(hwnd)) ShowWindow(hwnd, SW_HIDE);
-    std::vector<std::wstring>().swap(targets);  // give the storage back, not only the elements
-    wheelState.hovered = kHoveredNone;
+namespace {
+
+// Everything of the hide step but taking the window off the screen.
+void FinishHide() {
+    ResetOnHide(wheelState, targets);
     // Idle, the resident program should hold as little memory as the system allows.
     SetProcessWorkingSetSize(GetCurrentProcess(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1));
+}
+
+}  // namespace
+
+void HideWheel(HWND hwnd) {
+    if (IsWindowVisible(hwnd)) ShowWindow(hwnd, SW_HIDE);
+    FinishHide();
 }
 
 void HitTestWheel(HWND hwnd, int x, int y) {
@@ -129,7 +137,8 @@ void DispatchWheelSelection(HWND hwnd) {
         ShowWindow(hwnd, SW_HIDE);
         targets = std::move(detected);
         mediaActionRunner(d.action, d.argument);
-        HideWheel(hwnd);
+        // Not HideWheel: a wheel opened again from inside the action's dialogs must stay up.
+        FinishHide();
         break;
     }
     case DispatchKind::Nothing: break;

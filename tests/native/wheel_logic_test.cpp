@@ -467,3 +467,22 @@ TEST(WheelDispatch, FormatRoundTripAndConvert) {
     EXPECT_EQ(jpg.action, MediaAction::Convert);
     EXPECT_EQ(jpg.argument, L"jpg");
 }
+
+TEST(WheelCycle, HidingDropsTheFilesAndTheHoverButKeepsModeAndLayer) {
+    WheelState s;
+    s.mode = WheelMode::SnipSub;
+    s.layer = 1;
+    s.hovered = 2;
+    s.pressPoint = {10, 20};
+    std::vector<std::wstring> files(100, L"C:\\foto\\a.png");
+    ResetOnHide(s, files);
+    EXPECT_TRUE(files.empty());
+    EXPECT_EQ(files.capacity(), 0u) << "the storage goes too, so the idle program stays small";
+    EXPECT_EQ(s.hovered, kHoveredNone);
+    EXPECT_EQ(s.mode, WheelMode::SnipSub);
+    EXPECT_EQ(s.layer, 1);
+    EXPECT_EQ(s.pressPoint.x, 10);
+    ResetForOpening(s);
+    EXPECT_EQ(s.mode, WheelMode::Main);
+    EXPECT_EQ(s.layer, 0);
+}
