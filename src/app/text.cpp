@@ -1,5 +1,6 @@
 #include "app/text.h"
 
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -29,6 +30,14 @@ struct StringOut {
     void Put(CharT c) { str.push_back(c); }
 };
 
+// Widths and precisions beyond any real use are capped, so "%999999999d" cannot run away.
+constexpr int kMaxFieldWidth = 4096;
+
+int Accumulate(int value, int digit) {
+    int next = value * 10 + digit;
+    return next < kMaxFieldWidth ? next : kMaxFieldWidth;
+}
+
 enum class Length { None, Char, Short, Long, LongLong, Size, Max, PtrDiff, LongDouble };
 
 struct Directive {
@@ -57,6 +66,7 @@ void PutInteger(Out& out, Directive directive, uint64_t magnitude, bool negative
                 bool isSigned) {
     CharT digits[32];
     size_t n = 0;
+    const bool nonzero = magnitude != 0;
     const char* table = upper ? "0123456789ABCDEF" : "0123456789abcdef";
     if (!(magnitude == 0 && directive.precision == 0)) {
         do {
@@ -73,7 +83,7 @@ void PutInteger(Out& out, Directive directive, uint64_t magnitude, bool negative
         else if (directive.plus) prefix[prefixLen++] = '+';
         else if (directive.space) prefix[prefixLen++] = ' ';
     }
-    if (directive.alt && base == 16 && n > 0) {
+    if (directive.alt && base == 16 && nonzero) {
         prefix[prefixLen++] = '0';
         prefix[prefixLen++] = upper ? 'X' : 'x';
     }
@@ -97,6 +107,14 @@ void PutString(Out& out, const Directive& directive, const SrcT* s) {
     size_t pad = directive.width > 0 && static_cast<size_t>(directive.width) > len ? directive.width - len : 0;
     if (!directive.left)
         for (size_t i = 0; i < pad; ++i) out.Put(CharT(' '));
+    if constexpr (sizeof(CharT) == 1 && sizeof(SrcT) != 1) {
+        // Wide text in a narrow format becomes UTF-8, not one byte per character.
+        std::string utf8 = WideToUtf8(std::wstring_view(s, len));
+        for (char c : utf8) out.Put(c);
+        if (directive.left)
+            for (size_t i = 0; i < pad; ++i) out.Put(CharT(' '));
+        return;
+    }
     for (size_t i = 0; i < len; ++i) {
         if constexpr (sizeof(SrcT) == 1) {
             // Narrow arguments are program text (ASCII, or UTF-8 build stamps): widen bytewise.
@@ -155,25 +173,26 @@ void FormatCore(Out& out, const CharT* format, FormatArgs& args) {
             else break;
         }
         if (*p == CharT('*')) {
-            directive.width = va_arg(args.ap, int);
-            if (directive.width < 0) {
+            int w = va_arg(args.ap, int);
+            if (w < 0) {
                 directive.left = true;
-                directive.width = -directive.width;
+                w = w == INT_MIN ? INT_MAX : -w;
             }
+            directive.width = w < kMaxFieldWidth ? w : kMaxFieldWidth;
             ++p;
         } else {
-            while (*p >= CharT('0') && *p <= CharT('9')) directive.width = directive.width * 10 + (*p++ - CharT('0'));
+            while (*p >= CharT('0') && *p <= CharT('9')) directive.width = Accumulate(directive.width, *p++ - CharT('0'));
         }
         if (*p == CharT('.')) {
             ++p;
             directive.precision = 0;
             if (*p == CharT('*')) {
-                directive.precision = va_arg(args.ap, int);
-                if (directive.precision < 0) directive.precision = -1;
+                int v = va_arg(args.ap, int);
+                directive.precision = v < 0 ? -1 : (v < kMaxFieldWidth ? v : kMaxFieldWidth);
                 ++p;
             } else {
                 while (*p >= CharT('0') && *p <= CharT('9'))
-                    directive.precision = directive.precision * 10 + (*p++ - CharT('0'));
+                    directive.precision = Accumulate(directive.precision, *p++ - CharT('0'));
             }
         }
         // Length modifiers; 'h' before 's'/'c' selects narrow text, 'l' wide text.
@@ -208,6 +227,8 @@ void FormatCore(Out& out, const CharT* format, FormatArgs& args) {
             if (p[1] == CharT('6') && p[2] == CharT('4')) {
                 p += 3;
                 directive.length = Length::LongLong;
+            } else if (p[1] == CharT('3') && p[2] == CharT('2')) {
+                p += 3;
             } else {
                 ++p;
                 directive.length = Length::Size;

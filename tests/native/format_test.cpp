@@ -98,3 +98,18 @@ TEST(Utf8, RoundTripsAllPlanesAndRejectsMalformed) {
     for (const char* bad : {"\xC3", "\xE7\x8C", "\x80", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xFF"})
         EXPECT_FALSE(Utf8ToWide(bad, back)) << "accepted malformed " << bad;
 }
+
+TEST(FormatText, RarelyUsedConversionsStayInStep) {
+    wchar_t buf[64];
+    FormatText(buf, 64, L"%#x|%#x|%I32d|%I64d|%d", 0u, 255u, 7, 1LL << 40, 9);
+    EXPECT_EQ(std::wstring(buf), L"0|0xff|7|1099511627776|9") << "every argument must be read by its own directive";
+    FormatText(buf, 64, L"[%*d|%-*d]", -4, 1, 3, 2);
+    EXPECT_EQ(std::wstring(buf), L"[1   |2  ]");
+    size_t full = FormatText(buf, 64, L"%999999999999d", 5);
+    EXPECT_LE(full, 4096u) << "an absurd width is capped, not obeyed";
+    EXPECT_EQ(buf[63], 0);
+
+    char narrow[32];
+    FormatTextNarrow32(narrow, "%ls", L"caf\u00E9");
+    EXPECT_STREQ(narrow, "caf\xC3\xA9") << "wide text in a narrow format becomes UTF-8";
+}
