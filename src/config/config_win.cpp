@@ -68,7 +68,11 @@ bool SaveWheelConfig() {
         ok = false;
     }
     ok = ok && WriteWholeFile(temp, bytes, error);
-    if (ok && !MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    // Replacing keeps what the user set on the old file (attributes, permissions); a first save
+    // simply moves the new file into place.
+    if (ok && !(attributes != INVALID_FILE_ATTRIBUTES
+                    ? ReplaceFileW(path.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+                    : MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH))) {
         error = GetLastError();
         ok = false;
     }

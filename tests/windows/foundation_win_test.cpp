@@ -132,6 +132,9 @@ TEST_F(ConfigFileTest, EditedConfigurationSurvivesSaveAndLoad) {
     UpdateSector(wheelConfig, kLayerWeb, 1, L"Berita \u732B", L"https://example.org/\u00E9");
     EraseSector(wheelConfig, kLayerMedia, 4);
     ASSERT_TRUE(SaveWheelConfig());
+    // A second save replaces the existing file.
+    ASSERT_TRUE(SaveWheelConfig());
+    EXPECT_FALSE(FileExists(path_ + L".new"));
     wheelConfig = WheelConfig{};
     LoadWheelConfig();
     ASSERT_EQ(wheelConfig.layers[kLayerMedia].size(), 4u);
@@ -174,4 +177,15 @@ TEST(OutputNamingWin, RealFilesAndFoldersCountAsTaken) {
     ASSERT_TRUE(CreateDirectoryW((dir.path() + L"\\foto-compressed.jpg").c_str(), nullptr));
     ASSERT_TRUE(MakeOutputPath(input, L"-compressed", L"jpg", out, 260));
     EXPECT_EQ(std::wstring(out), dir.path() + L"\\foto-compressed-1.jpg");
+}
+
+TEST(IniReaderWin, LongValueIsNeverCutInsideASurrogatePair) {
+    // 510 characters, then one outside the basic plane: a pair of UTF-16 units at 511 and 512.
+    std::string value(510, 'a');
+    value += "\xF0\x9F\x98\x80tail";
+    IniDocument doc = ParseIni("[PAGE0]\r\nTarget_0=" + value + "\r\n");
+    std::wstring cut = IniGetString(doc, L"PAGE0", L"Target_0");
+    EXPECT_EQ(cut, std::wstring(510, L'a')) << "half a pair would be an invalid string";
+    std::string plain(600, 'b');
+    EXPECT_EQ(IniGetString(ParseIni("[PAGE0]\r\nTarget_0=" + plain + "\r\n"), L"PAGE0", L"Target_0").size(), 511u);
 }
