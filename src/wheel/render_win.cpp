@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -146,6 +147,9 @@ bool PaintWheelPicture(void* bits, const WheelPicture& picture, RenderTimings* t
     Clock::duration shapeTime{}, textTime{};
     // Draw straight into the caller's memory as premultiplied ARGB, which is what a
     // per-pixel-alpha layered window takes; a DC-based graphics object would drop the alpha.
+    // Every render starts from fully transparent pixels (a plain fill: the library's own clear
+    // costs more than a millisecond in some implementations).
+    std::memset(bits, 0, static_cast<size_t>(kWheelSize) * kWheelSize * 4);
     GpBitmap* rawCanvas = nullptr;
     if (GdipCreateBitmapFromScan0(kWheelSize, kWheelSize, kWheelSize * 4, PixelFormat32bppPARGB,
                                   static_cast<BYTE*>(bits), &rawCanvas) != Ok)
@@ -153,7 +157,6 @@ bool PaintWheelPicture(void* bits, const WheelPicture& picture, RenderTimings* t
     GdipImageHolder canvas(rawCanvas);
     GdipGraphicsHolder graphics;
     if (GdipGetImageGraphicsContext(canvas.get(), graphics.put()) != Ok) return false;
-    GdipGraphicsClear(graphics.get(), 0);  // every render starts from fully transparent pixels
     GdipSetSmoothingMode(graphics.get(), Gdiplus::SmoothingModeAntiAlias);
     GdipSetTextRenderingHint(graphics.get(), Gdiplus::TextRenderingHintClearTypeGridFit);
 
