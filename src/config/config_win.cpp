@@ -53,31 +53,40 @@ std::wstring GetConfigFilePath() {
     return folder + L"\\config.ini";
 }
 
+namespace {
+
+// Puts the completely written copy in place of the file. Replacing keeps what the user set on
+// the old file (attributes, permissions); a first save simply moves the copy into place.
+bool SwapIn(const std::wstring& path, const std::wstring& temp, bool replace, DWORD& error) {
+    if (replace ? ReplaceFileW(path.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+                : MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH))
+        return true;
+    error = GetLastError();
+    // A replace can fail after it removed the old file; the copy is then all there is.
+    return !PathExists(path) && MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH);
+}
+
+}  // namespace
+
 bool SaveWheelConfig() {
     std::wstring path = GetConfigFilePath();
-    std::string bytes = SerializeWheelConfig(wheelConfig);
     // Write beside the file and swap it in, so a full disk or a crash never leaves half a file.
     std::wstring temp = path + L".new";
     DWORD error = ERROR_SUCCESS;
-    bool ok = true;
-    // Replacing a read-only file would succeed for an administrator on some file systems;
-    // the user's read-only mark means "do not change it" everywhere.
+    bool ok = false;
     DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        // Replacing a read-only file would succeed for an administrator on some file systems;
+        // the user's read-only mark means "do not change it" everywhere.
         error = ERROR_ACCESS_DENIED;
-        ok = false;
-    }
-    ok = ok && WriteWholeFile(temp, bytes, error);
-    // Replacing keeps what the user set on the old file (attributes, permissions); a first save
-    // simply moves the new file into place.
-    if (ok && !(attributes != INVALID_FILE_ATTRIBUTES
-                    ? ReplaceFileW(path.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
-                    : MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH))) {
-        error = GetLastError();
-        ok = false;
+    } else if (!WriteWholeFile(temp, SerializeWheelConfig(wheelConfig), error)) {
+        DeleteFileW(temp.c_str());  // an unfinished copy is worth nothing
+    } else {
+        ok = SwapIn(path, temp, attributes != INVALID_FILE_ATTRIBUTES, error);
+        // A complete copy is kept only when it is the sole remaining version of the settings.
+        if (!ok && PathExists(path)) DeleteFileW(temp.c_str());
     }
     if (!ok) {
-        DeleteFileW(temp.c_str());
         LogMessage(L"SaveWheelConfig: FAILED to save %ls, err=%lu", path.c_str(), error);
         return false;
     }

@@ -165,6 +165,21 @@ TEST_F(ConfigFileTest, FailedSaveKeepsTheOldFileWholeAndIsReported) {
     EXPECT_NE(log.find("SaveWheelConfig: FAILED to save " + NarrowPath(path_) + ", err="), std::string::npos) << log;
 }
 
+TEST_F(ConfigFileTest, CopyThatCannotBeWrittenLeavesTheOldFileAndIsReported) {
+    const std::string original = "[PAGE0]\r\nCount=1\r\nLabel_0=Keep\r\nTarget_0=me\r\n[PAGE1]\r\nCount=1\r\n";
+    WriteFileBytes(path_, original);
+    // A folder where the new copy should go: the write fails before anything is replaced.
+    ASSERT_TRUE(CreateDirectoryW((path_ + L".new").c_str(), nullptr));
+    ApplyDefaultWheelConfig(wheelConfig);
+    bool saved = SaveWheelConfig();
+    RemoveDirectoryW((path_ + L".new").c_str());
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(ReadFileBytes(path_), original);
+    std::string log = ReadFileBytes(TempLogPath());
+    EXPECT_NE(log.find("SaveWheelConfig: FAILED to save " + NarrowPath(path_) + ", err="), std::string::npos) << log;
+    EXPECT_EQ(log.find("SaveWheelConfig: saved to"), std::string::npos);
+}
+
 TEST(OutputNamingWin, RealFilesAndFoldersCountAsTaken) {
     TempFolder dir;
     std::wstring input = dir.path() + L"\\foto.png";
