@@ -704,6 +704,64 @@ def scenario_renders(log):
     wait_for(wheel.gone)
 
 
+def scenario_menu(icon_box, log):
+    """The tray menu's other entries: the about box opens and closes, settings says it is not here."""
+    if icon_box is None:
+        R.check("menu: the tray icon is there to click", False)
+        return
+    ix, iy = (icon_box[0] + icon_box[2]) // 2, (icon_box[1] + icon_box[3]) // 2
+
+    def open_menu():
+        xdo("mousemove", ix, iy)
+        before = grab()
+        xdo("click", 3)
+
+        def menu_box(s):
+            box = changed_area_near(before, s, ix, iy)
+            return box if box and box[2] - box[0] > 80 and box[3] - box[1] > 40 else None
+
+        ok, shot = wait_for(lambda s: menu_box(s) is not None)
+        return ok, before, shot, menu_box(shot)
+
+    def choose(box, shot, row_y):
+        """Points at a row of the open menu, waits for its highlight and clicks it."""
+        x = (box[0] + box[2]) // 2
+        xdo("mousemove", x, row_y)
+        lit, _ = wait_for(lambda s: any(s.px(px, row_y) != shot.px(px, row_y) for px in range(box[0] + 4, box[2] - 4)))
+        xdo("click", 1)
+        return lit
+
+    # Five rows: three entries and two thin separators, so the about entry sits in the middle
+    # and the settings entry at the top.
+    ok, before, shot, box = open_menu()
+    if not R.check("menu: a right click on the tray icon opens its menu", ok, f"box {box}", shot):
+        return
+    lit = choose(box, shot, (box[1] + box[3]) // 2)
+    cx, cy = SCREEN_W // 2, SCREEN_H // 2
+
+    def about_box(s):
+        box = changed_area_near(before, s, cx, cy, reach=300)
+        return box if box and box[2] - box[0] > 200 and box[3] - box[1] > 100 else None
+
+    ok, shot = wait_for(lambda s: about_box(s) is not None)
+    R.check("menu: the about entry shows a message box", lit and ok, f"lit: {lit}, box {about_box(shot)}", shot)
+    if ok:
+        box = about_box(shot)
+        xdo("key", "Return")
+        # Closed once the area it covered looks as it did before the menu opened.
+        gone, shot = wait_for(lambda s: all(s.px(x, y) == before.px(x, y)
+                                            for x in range(box[0], box[2], 7) for y in range(box[1], box[3], 7)))
+        R.check("menu: the about box closes with its default button", gone, "", shot)
+
+    mark = log.mark()
+    ok, before, shot, box = open_menu()
+    if ok:
+        ok = choose(box, shot, box[1] + (box[3] - box[1]) // 7)
+    said = poll(lambda: "TrayWindowProc: settings window not available in this build" in log.since(mark))
+    R.check("menu: the settings entry answers (its window is not part of this build) and the program goes on",
+            ok and said, f"log: {log.since(mark)}", shot)
+
+
 def scenario_exit(program, icon_box, log, env):
     # A window of another program that records the messages it receives.
     trace_path = os.path.join(OUT, "notepad-messages.txt")
@@ -819,6 +877,7 @@ def main():
         if program.poll() is not None:
             R.check("the program is still running before Exit", False, f"exit code {program.returncode}")
         else:
+            scenario_menu(icon_box, log)
             scenario_exit(program, icon_box, log, env)
     except Exception as e:  # a broken step must still produce a verdict line
         import traceback
