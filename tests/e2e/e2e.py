@@ -704,36 +704,45 @@ def scenario_renders(log):
     wait_for(wheel.gone)
 
 
+def open_tray_menu(icon_box):
+    """Right-clicks the tray icon; returns (opened, screen before, screen after, menu box).
+
+    The menu is the changed area next to the pointer (other windows may repaint as they lose
+    the focus, but not next to the tray). It holds five rows: three entries, two separators,
+    so it is far taller than one row and wider than the icon."""
+    ix, iy = (icon_box[0] + icon_box[2]) // 2, (icon_box[1] + icon_box[3]) // 2
+    xdo("mousemove", ix, iy)
+    before = grab()
+    xdo("click", 3)
+
+    def menu_box(s):
+        box = changed_area_near(before, s, ix, iy)
+        return box if box and box[2] - box[0] > 80 and box[3] - box[1] > 40 else None
+
+    ok, shot = wait_for(lambda s: menu_box(s) is not None)
+    return ok, before, shot, menu_box(shot)
+
+
+def point_at_menu_row(box, shot, row_y):
+    """Points at a row of the open menu; returns whether it lit up (the caller clicks)."""
+    xdo("mousemove", (box[0] + box[2]) // 2, row_y)
+    lit, _ = wait_for(lambda s: any(s.px(x, row_y) != shot.px(x, row_y) for x in range(box[0] + 4, box[2] - 4)))
+    return lit
+
+
 def scenario_menu(icon_box, log):
     """The tray menu's other entries: the about box opens and closes, settings says it is not here."""
     if icon_box is None:
         R.check("menu: the tray icon is there to click", False)
         return
-    ix, iy = (icon_box[0] + icon_box[2]) // 2, (icon_box[1] + icon_box[3]) // 2
-
-    def open_menu():
-        xdo("mousemove", ix, iy)
-        before = grab()
-        xdo("click", 3)
-
-        def menu_box(s):
-            box = changed_area_near(before, s, ix, iy)
-            return box if box and box[2] - box[0] > 80 and box[3] - box[1] > 40 else None
-
-        ok, shot = wait_for(lambda s: menu_box(s) is not None)
-        return ok, before, shot, menu_box(shot)
-
     def choose(box, shot, row_y):
-        """Points at a row of the open menu, waits for its highlight and clicks it."""
-        x = (box[0] + box[2]) // 2
-        xdo("mousemove", x, row_y)
-        lit, _ = wait_for(lambda s: any(s.px(px, row_y) != shot.px(px, row_y) for px in range(box[0] + 4, box[2] - 4)))
+        lit = point_at_menu_row(box, shot, row_y)
         xdo("click", 1)
         return lit
 
     # Five rows: three entries and two thin separators, so the about entry sits in the middle
     # and the settings entry at the top.
-    ok, before, shot, box = open_menu()
+    ok, before, shot, box = open_tray_menu(icon_box)
     if not R.check("menu: a right click on the tray icon opens its menu", ok, f"box {box}", shot):
         return
     lit = choose(box, shot, (box[1] + box[3]) // 2)
@@ -754,7 +763,7 @@ def scenario_menu(icon_box, log):
         R.check("menu: the about box closes with its default button", gone, "", shot)
 
     mark = log.mark()
-    ok, before, shot, box = open_menu()
+    ok, before, shot, box = open_tray_menu(icon_box)
     if ok:
         ok = choose(box, shot, box[1] + (box[3] - box[1]) // 7)
     said = poll(lambda: "TrayWindowProc: settings window not available in this build" in log.since(mark))
@@ -814,26 +823,11 @@ def scenario_exit(program, icon_box, log, env):
         if icon_box is None:
             R.check("exit: the tray icon is there to click", False)
             return
-        ix, iy = (icon_box[0] + icon_box[2]) // 2, (icon_box[1] + icon_box[3]) // 2
-        xdo("mousemove", ix, iy)
-        before_menu = grab()
-        xdo("click", 3)
-        # The menu is the changed area next to the pointer (other windows may repaint as they
-        # lose the focus, but not next to the tray). It holds five rows: three entries, two
-        # separators, so it is far taller than one row and wider than the icon.
-        def menu_box(s):
-            box = changed_area_near(before_menu, s, ix, iy)
-            return box if box and box[2] - box[0] > 80 and box[3] - box[1] > 40 else None
-
-        ok, shot = wait_for(lambda s: menu_box(s) is not None)
-        box = menu_box(shot)
+        ok, _, shot, box = open_tray_menu(icon_box)
         if not R.check("exit: a right click on the tray icon opens its menu", ok, f"box {box}", shot):
             return
-        menu_shot = shot
-        ex, ey = (box[0] + box[2]) // 2, box[3] - 10
-        xdo("mousemove", ex, ey)
-        ok, shot = wait_for(lambda s: any(s.px(x, ey) != menu_shot.px(x, ey) for x in range(box[0] + 4, box[2] - 4)))
-        R.check("exit: the pointer highlights the menu's last entry", ok, "", shot)
+        ok = point_at_menu_row(box, shot, box[3] - 10)
+        R.check("exit: the pointer highlights the menu's last entry", ok, "", grab())
         xdo("click", 1)
         try:
             code = program.wait(timeout=15)
