@@ -5,8 +5,8 @@
 #include <chrono>
 #include <cstdio>
 
-#include "app/gdiplus_flat.h"
-#include "app/win_handles.h"
+#include "base/gdiplus_flat.h"
+#include "base/win_handles.h"
 #include "config/wheel_config.h"
 #include "targets/targets_win.h"
 #include "wheel/wheel_win.h"

@@ -2,10 +2,11 @@
 
 #include <shellapi.h>
 
-#include "app/gdiplus_flat.h"
-#include "app/log_line.h"
-#include "app/text.h"
-#include "app/win_handles.h"
+#include "base/gdiplus_flat.h"
+#include "base/log_line.h"
+#include "base/notify_win.h"
+#include "base/text.h"
+#include "base/win_handles.h"
 #include "config/config_file.h"
 #include "wheel/wheel_win.h"
 
@@ -15,7 +16,6 @@ HWND trayWindow = nullptr;
 namespace {
 
 const wchar_t kTrayClass[] = L"TarvixTrayClass";
-const wchar_t kTrayTip[] = L"Tarvix Tool v1.9 (Hold-Aim-Release)";
 const wchar_t kAboutCaption[] = L"Tentang Tarvix Tool v1.9";
 
 NOTIFYICONDATAW trayIcon = {};
@@ -64,23 +64,6 @@ void FormatAboutText(wchar_t* buffer, size_t capacity) {
                __DATE__, __TIME__);
 }
 
-void FillBalloonRecord(NOTIFYICONDATAW& nid, HWND owner, const wchar_t* title, const wchar_t* text) {
-    nid = {sizeof(nid)};
-    nid.hWnd = owner;
-    nid.uID = kTrayIconId;
-    nid.uFlags = NIF_INFO;  // tooltip and icon stay as they are
-    nid.dwInfoFlags = NIIF_INFO;
-    FormatText(nid.szInfoTitle, ARRAYSIZE(nid.szInfoTitle), L"%ls", title ? title : L"");
-    FormatText(nid.szInfo, ARRAYSIZE(nid.szInfo), L"%ls", text ? text : L"");
-}
-
-void ShowTrayBalloon(const wchar_t* title, const wchar_t* text) {
-    if (!trayWindow) return;
-    NOTIFYICONDATAW nid;
-    FillBalloonRecord(nid, trayWindow, title, text);
-    Shell_NotifyIconW(NIM_MODIFY, &nid);
-}
-
 LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_TRAYICON:
@@ -121,6 +104,7 @@ int AppMain(HINSTANCE instance) {
     trayClass.lpszClassName = kTrayClass;
     RegisterClassExW(&trayClass);
     trayWindow = CreateWindowExW(0, kTrayClass, L"", 0, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
+    SetNotifyWindow(trayWindow);
 
     trayIcon.cbSize = sizeof(trayIcon);
     trayIcon.hWnd = trayWindow;
@@ -145,6 +129,7 @@ int AppMain(HINSTANCE instance) {
 
     if (mouseHook) UnhookWindowsHookEx(mouseHook);
     mouseHook = nullptr;
+    SetNotifyWindow(nullptr);
     Shell_NotifyIconW(NIM_DELETE, &trayIcon);
     GdiplusShutdown(gdiplusToken);
     CoUninitialize();

@@ -3,7 +3,7 @@
 #include <climits>
 #include <cstdint>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace {
 

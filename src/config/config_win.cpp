@@ -1,8 +1,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "app/log_line.h"
-#include "app/win_handles.h"
+#include "base/log_line.h"
+#include "base/win_handles.h"
 #include "config/config_file.h"
 
 namespace {

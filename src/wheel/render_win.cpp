@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/gdiplus_flat.h"
-#include "app/win_handles.h"
+#include "base/gdiplus_flat.h"
+#include "base/win_handles.h"
 #include "config/wheel_config.h"
 #include "targets/targets_win.h"
 #include "wheel/wheel_picture.h"

@@ -5,7 +5,7 @@
 
 #include <utility>
 
-#include "app/log_line.h"
+#include "base/log_line.h"
 #include "config/wheel_config.h"
 #include "targets/targets_win.h"
 #include "wheel/geometry.h"

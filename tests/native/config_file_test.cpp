@@ -3,7 +3,7 @@
 #include <random>
 #include <string>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "config/config_file.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/log_line.h"
-#include "app/text.h"
+#include "base/log_line.h"
+#include "base/text.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <sstream>
 #include <string>
 
-#include "app/log_line.h"
-#include "app/text.h"
+#include "base/log_line.h"
+#include "base/text.h"
 #include "config/config_file.h"
 #include "imaging/output_naming.h"
 #include "win_test_util.h"

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/gdiplus_flat.h"
+#include "base/gdiplus_flat.h"
 #include "config/wheel_config.h"
 #include "targets/targets_win.h"
 #include "wheel/wheel_picture.h"

@@ -1,4 +1,4 @@
-#include "app/log_line.h"
+#include "base/log_line.h"
 
 std::string BuildLogLine(const LogTime& time, const wchar_t* format, FormatArgs& args) {
     wchar_t prefix[64];

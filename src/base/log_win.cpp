@@ -1,7 +1,7 @@
 #include <windows.h>
 
-#include "app/log_line.h"
-#include "app/win_handles.h"
+#include "base/log_line.h"
+#include "base/win_handles.h"
 
 void LogMessage(const wchar_t* format, ...) {
     wchar_t tempDir[MAX_PATH];
