@@ -37,6 +37,14 @@ void ShowTrayBalloon(const wchar_t* title, const wchar_t* text) {
     Shell_NotifyIconW(NIM_MODIFY, &nid);
 }
 
+void ShowNothingWrittenBalloon(const wchar_t* action, size_t inputCount) {
+    wchar_t text[256];
+    FormatText(text, ARRAYSIZE(text),
+               L"%ls: tidak ada file yang berhasil dibuat dari %zu file. Detailnya ada di TarvixTool.log (folder Temp).",
+               action, inputCount);
+    ShowTrayBalloon(L"Tidak Ada File Dibuat", text);
+}
+
 void ShowActionProgress(const wchar_t* action, size_t done, size_t total) {
     wchar_t tip[128];
     FormatText(tip, ARRAYSIZE(tip), L"%ls %zu / %zu", action, done, total);

@@ -18,6 +18,9 @@ void ShowTrayBalloon(const wchar_t* title, const wchar_t* text);
 // The notification record of a balloon: info flags, title and text cut to what the record holds.
 void FillBalloonRecord(NOTIFYICONDATAW& nid, HWND owner, const wchar_t* title, const wchar_t* text);
 
+// A run that wrote no file at all (every input failed) says so, instead of leaving it to the log.
+void ShowNothingWrittenBalloon(const wchar_t* action, size_t inputCount);
+
 // "<action> n / N" as the icon's tooltip while a run over several files goes on.
 void ShowActionProgress(const wchar_t* action, size_t done, size_t total);
 // Back to the program's own tooltip.
