@@ -7,7 +7,9 @@
 //   TARVIX_BENCH_PDF    where the PDF is written, so that other tools can be timed on the same file
 //
 // Peers run in the same process: memmem and std::search with Boyer-Moore-Horspool for FindBytes,
-// a plain copy of the JPEG bytes for WriteImagePdf. scripts/bench_pdf.sh adds pdfimages -j.
+// a plain copy of the JPEG bytes for WriteImagePdf, the copying ScanJpegStreams for the streaming
+// ForEachJpegStream (time, and the split's peak memory over the file's size).
+// scripts/bench_pdf.sh adds pdfimages -j.
 
 #include <algorithm>
 #include <cstdio>
@@ -17,12 +19,14 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include "pdf/jpeg_frame.h"
 #include "pdf/pdf_split.h"
@@ -207,44 +211,114 @@ void BM_ScanJpegStreams(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * c.pdf.size()));
 }
 
+void BM_ForEachJpegStream(benchmark::State& state) {
+    const Corpus& c = GetCorpus();
+    size_t pages = 0;
+    for (auto _ : state) {
+        pages = ForEachJpegStream(c.pdf.data(), c.pdf.size(), ReadJpegFrameSize,
+                                  [](size_t, const JpegStreamView& page) { benchmark::DoNotOptimize(page.data); });
+        benchmark::DoNotOptimize(pages);
+    }
+    if (pages != c.pages.size()) {
+        state.SkipWithError("wrong page count");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * c.pdf.size()));
+}
+
+// The same file with every "/Length" spelt "/Lengtx" (same size, same positions): no stream states
+// a length, so every body is found by searching for "endstream", as in files whose lengths are
+// indirect objects.
+void BM_ForEachJpegStream_NoLengths(benchmark::State& state) {
+    const Corpus& c = GetCorpus();
+    static const std::vector<uint8_t> unmarked = [&c] {
+        std::vector<uint8_t> bytes = c.pdf;
+        static constexpr uint8_t kLength[] = {'/', 'L', 'e', 'n', 'g', 't', 'h'};
+        for (size_t pos = 0;;) {
+            const std::optional<size_t> found = FindBytes(bytes.data() + pos, bytes.size() - pos, kLength, sizeof(kLength));
+            if (!found) {
+                break;
+            }
+            pos += *found + sizeof(kLength);
+            bytes[pos - 1] = 'x';
+        }
+        return bytes;
+    }();
+    size_t pages = 0;
+    for (auto _ : state) {
+        pages = ForEachJpegStream(unmarked.data(), unmarked.size(), ReadJpegFrameSize,
+                                  [](size_t, const JpegStreamView& page) { benchmark::DoNotOptimize(page.data); });
+        benchmark::DoNotOptimize(pages);
+    }
+    if (pages != c.pages.size()) {
+        state.SkipWithError("wrong page count");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * unmarked.size()));
+}
+
+bool WritePageFile(const fs::path& outDir, size_t pageNumber, const uint8_t* data, size_t size) {
+    const std::wstring suffix = PageSuffix(pageNumber);
+    const std::string name = "big" + std::string(suffix.begin(), suffix.end()) + ".jpg";
+    std::FILE* out = std::fopen((outDir / name).string().c_str(), "wb");
+    if (out == nullptr) {
+        return false;
+    }
+    std::fwrite(data, 1, size, out);
+    std::fclose(out);
+    return true;
+}
+
 // What the split does end to end, minus the platform: read the file, scan it, write every page
-// to its own file. The peer of `pdfimages -j` in scripts/bench_pdf.sh.
+// to its own file; either each page as it is found (streaming) or all pages copied out first.
+// Returns the page count, or nothing when a file could not be read or written.
+std::optional<size_t> SplitToFiles(const fs::path& pdf, const fs::path& outDir, bool streaming) {
+    std::vector<uint8_t> file(static_cast<size_t>(fs::file_size(pdf)));
+    std::FILE* in = std::fopen(pdf.string().c_str(), "rb");
+    if (in == nullptr) {
+        return std::nullopt;
+    }
+    const bool read = std::fread(file.data(), 1, file.size(), in) == file.size();
+    std::fclose(in);
+    if (!read) {
+        return std::nullopt;
+    }
+    bool written = true;
+    size_t pages = 0;
+    if (streaming) {
+        pages = ForEachJpegStream(file.data(), file.size(), ReadJpegFrameSize,
+                                  [&](size_t number, const JpegStreamView& page) {
+                                      written = WritePageFile(outDir, number, page.data, page.size) && written;
+                                  });
+    } else {
+        const std::vector<ExtractedJpeg> found = ScanJpegStreams(file.data(), file.size(), ReadJpegFrameSize);
+        pages = found.size();
+        for (size_t j = 0; j < found.size(); ++j) {
+            written = WritePageFile(outDir, j + 1, found[j].bytes.data(), found[j].bytes.size()) && written;
+        }
+    }
+    return written ? std::optional<size_t>(pages) : std::nullopt;
+}
+
+void EmptyFolder(const fs::path& dir) {
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        fs::remove(entry.path());
+    }
+}
+
+// The peer of `pdfimages -j` in scripts/bench_pdf.sh.
 void BM_SplitFileToJpegFiles(benchmark::State& state) {
     const Corpus& c = GetCorpus();
     const fs::path outDir = fs::temp_directory_path() / ("tarvix-bench-split-" + std::to_string(std::random_device{}()));
     fs::create_directories(outDir);
-    size_t pages = 0;
+    std::optional<size_t> pages;
     for (auto _ : state) {
         // Every run writes fresh files, as a run of pdfimages into an emptied folder does.
         state.PauseTiming();
-        for (const auto& entry : fs::directory_iterator(outDir)) {
-            fs::remove(entry.path());
-        }
+        EmptyFolder(outDir);
         state.ResumeTiming();
-        std::vector<uint8_t> file(static_cast<size_t>(fs::file_size(c.pdfPath)));
-        {
-            std::FILE* in = std::fopen(c.pdfPath.string().c_str(), "rb");
-            if (in == nullptr || std::fread(file.data(), 1, file.size(), in) != file.size()) {
-                state.SkipWithError("cannot read the PDF");
-                if (in != nullptr) {
-                    std::fclose(in);
-                }
-                break;
-            }
-            std::fclose(in);
-        }
-        const std::vector<ExtractedJpeg> found = ScanJpegStreams(file.data(), file.size(), ReadJpegFrameSize);
-        pages = found.size();
-        for (size_t j = 0; j < found.size(); ++j) {
-            const std::wstring suffix = PageSuffix(j + 1);
-            const std::string name = "big" + std::string(suffix.begin(), suffix.end()) + ".jpg";
-            std::FILE* out = std::fopen((outDir / name).string().c_str(), "wb");
-            if (out == nullptr) {
-                state.SkipWithError("cannot create a page file");
-                break;
-            }
-            std::fwrite(found[j].bytes.data(), 1, found[j].bytes.size(), out);
-            std::fclose(out);
+        pages = SplitToFiles(c.pdfPath, outDir, true);
+        if (!pages) {
+            state.SkipWithError("cannot read the PDF or write a page file");
+            break;
         }
     }
     std::error_code ec;
@@ -253,6 +327,69 @@ void BM_SplitFileToJpegFiles(benchmark::State& state) {
         state.SkipWithError("wrong page count");
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * c.pdf.size()));
+}
+
+// A line of /proc/self/status in bytes ("VmRSS", "VmHWM"), or 0.
+uint64_t ProcStatusBytes(const char* key) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::string prefix = std::string(key) + ":";
+    while (std::getline(status, line)) {
+        if (line.compare(0, prefix.size(), prefix) == 0) {
+            return std::strtoull(line.c_str() + prefix.size(), nullptr, 10) * 1024;
+        }
+    }
+    return 0;
+}
+
+// The split's peak memory above what the process held before it (the benchmark's own copy of the
+// PDF and its pages), as a multiple of the file's size. Linux resets the peak on writing "5" to
+// /proc/self/clear_refs. Freed heap that glibc keeps from earlier benchmarks is handed back first,
+// or the split would reuse it without a new page showing in the peak.
+void SplitPeakMemory(benchmark::State& state, bool streaming) {
+    const Corpus& c = GetCorpus();
+    const fs::path outDir = fs::temp_directory_path() / ("tarvix-bench-peak-" + std::to_string(std::random_device{}()));
+    fs::create_directories(outDir);
+    double ratio = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        EmptyFolder(outDir);
+        malloc_trim(0);
+        {
+            std::ofstream reset("/proc/self/clear_refs");
+            reset << "5";
+            reset.flush();
+            if (!reset) {
+                state.SkipWithError("cannot reset the peak resident size");
+                break;
+            }
+        }
+        const uint64_t before = ProcStatusBytes("VmRSS");
+        state.ResumeTiming();
+        const std::optional<size_t> pages = SplitToFiles(c.pdfPath, outDir, streaming);
+        state.PauseTiming();
+        const uint64_t peak = ProcStatusBytes("VmHWM");
+        state.ResumeTiming();
+        if (pages != c.pages.size()) {
+            state.SkipWithError("wrong page count");
+            break;
+        }
+        ratio = static_cast<double>(peak > before ? peak - before : 0) / static_cast<double>(c.pdf.size());
+    }
+    std::error_code ec;
+    fs::remove_all(outDir, ec);
+    // A label rather than a counter: the CSV output wants the same counters in every benchmark.
+    char label[64];
+    std::snprintf(label, sizeof(label), "peak_over_file=%.3f", ratio);
+    state.SetLabel(label);
+}
+
+void BM_SplitPeakMemory_Streaming(benchmark::State& state) {
+    SplitPeakMemory(state, true);
+}
+
+void BM_SplitPeakMemory_Copying(benchmark::State& state) {
+    SplitPeakMemory(state, false);
 }
 
 // Writer and peer hand their bytes to the same kind of sink: a copy into a buffer reused each time.
@@ -311,6 +448,10 @@ BENCHMARK(BM_FindEndstream_FindBytes)->Unit(benchmark::kMillisecond)->UseRealTim
 BENCHMARK(BM_FindEndstream_memmem)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FindEndstream_BoyerMooreHorspool)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ScanJpegStreams)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ForEachJpegStream)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ForEachJpegStream_NoLengths)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SplitFileToJpegFiles)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_SplitPeakMemory_Streaming)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_SplitPeakMemory_Copying)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(BM_WriteImagePdf)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CopyJpegBytesOnly)->Unit(benchmark::kMillisecond)->UseRealTime();

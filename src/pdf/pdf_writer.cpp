@@ -3,13 +3,21 @@
 #include <algorithm>
 #include <charconv>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "pdf/jpeg_frame.h"
 
 namespace {
 
 // Cross-reference entries hold ten-digit offsets; a larger one would break the 20-byte entry.
 constexpr uint64_t kMaxXrefOffset = 9'999'999'999ULL;
+
+// Page sizes are written like printf "%g", which turns to exponent notation ("1e+06") once a value
+// rounds to a million at six digits; PDF numbers have no exponent, so such sizes are refused.
+constexpr double kMinPageSize = 1.0;
+constexpr double kPlainPageSizeLimit = 999'999.5;
 
 // Assembles one object's text. The buffer is reused from object to object, so after the first
 // few objects no allocation happens; numbers go through std::to_chars, which ignores the locale.
@@ -79,7 +87,91 @@ void AddObjectStart(PdfText& text, uint64_t number) {
     text.Add(" 0 obj\n");
 }
 
+// NaN fails both comparisons.
+bool IsWritablePageSize(double points) {
+    return points >= kMinPageSize && points < kPlainPageSizeLimit;
+}
+
+// Baseline, extended sequential and progressive huffman frames are what DCTDecode promises to
+// read; lossless, hierarchical and arithmetic-coded ones are not.
+bool IsDctFrame(uint8_t marker) {
+    return marker == 0xC0 || marker == 0xC1 || marker == 0xC2;
+}
+
+PageRefusal CheckPage(const PageImage& page, JpegFrameInfo& frame) {
+    if (page.width == 0 || page.height == 0) {
+        return PageRefusal::ZeroSize;
+    }
+    if (page.jpeg.size() > std::numeric_limits<uint32_t>::max()) {
+        return PageRefusal::JpegTooLarge;  // a JPEG goes to the file in one write with a 32-bit length
+    }
+    const std::optional<JpegFrameInfo> info = ReadJpegFrameInfo(page.jpeg.data(), page.jpeg.size());
+    if (!info) {
+        return PageRefusal::NoFrameHeader;
+    }
+    if (!IsDctFrame(info->marker)) {
+        return PageRefusal::UnsupportedCoding;
+    }
+    if (info->precision != 8) {
+        return PageRefusal::UnsupportedPrecision;
+    }
+    if (info->components != 1 && info->components != 3 && info->components != 4) {
+        return PageRefusal::UnsupportedComponents;
+    }
+    if (info->width != page.width || info->height != page.height) {
+        return PageRefusal::SizeMismatch;
+    }
+    if (!IsWritablePageSize(page.pageWidth) || !IsWritablePageSize(page.pageHeight)) {
+        return PageRefusal::PageSizeOutOfRange;
+    }
+    frame = *info;
+    return PageRefusal::None;
+}
+
+void AddColourSpace(PdfText& text, const JpegFrameInfo& frame) {
+    if (frame.components == 1) {
+        text.Add("\n   /ColorSpace /DeviceGray");
+    } else if (frame.components == 4) {
+        text.Add("\n   /ColorSpace /DeviceCMYK");
+        if (frame.adobe) {
+            // Adobe-marked CMYK JPEGs store every ink inverted.
+            text.Add("\n   /Decode [1 0 1 0 1 0 1 0]");
+        }
+    } else {
+        text.Add("\n   /ColorSpace /DeviceRGB");
+    }
+}
+
 }  // namespace
+
+const char* PageRefusalText(PageRefusal refusal) {
+    switch (refusal) {
+    case PageRefusal::None:
+        return "accepted";
+    case PageRefusal::ZeroSize:
+        return "zero width or height";
+    case PageRefusal::NoFrameHeader:
+        return "no readable JPEG frame header";
+    case PageRefusal::UnsupportedCoding:
+        return "JPEG coding process not readable by DCTDecode";
+    case PageRefusal::UnsupportedPrecision:
+        return "JPEG precision is not 8 bits";
+    case PageRefusal::UnsupportedComponents:
+        return "JPEG component count is not 1, 3 or 4";
+    case PageRefusal::SizeMismatch:
+        return "pixel size differs from the JPEG frame header";
+    case PageRefusal::PageSizeOutOfRange:
+        return "page size out of range";
+    case PageRefusal::JpegTooLarge:
+        return "JPEG too large for one write";
+    }
+    return "unknown";
+}
+
+PageRefusal CheckPageImage(const PageImage& page) {
+    JpegFrameInfo frame;
+    return CheckPage(page, frame);
+}
 
 double PointsFromPixels(uint32_t pixels) {
     return std::max(1.0, static_cast<double>(pixels) * 0.72);
@@ -95,9 +187,14 @@ PdfWriteResult WriteImagePdf(const ByteSink& sink, std::span<const PageImage> pa
     if (!sink || pages.empty()) {
         return result;
     }
-    for (const PageImage& page : pages) {
-        if (page.jpeg.size() > std::numeric_limits<uint32_t>::max()) {
-            return result;  // a JPEG must go to the file in one write with a 32-bit length
+    // Every page is checked before the first byte, so a refusal leaves nothing half-written.
+    std::vector<JpegFrameInfo> frames(pages.size());
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const PageRefusal refusal = CheckPage(pages[i], frames[i]);
+        if (refusal != PageRefusal::None) {
+            result.refusal = refusal;
+            result.refusedPage = i;
+            return result;
         }
     }
 
@@ -107,7 +204,7 @@ PdfWriteResult WriteImagePdf(const ByteSink& sink, std::span<const PageImage> pa
     CountingWriter out(sink);
     PdfText text;
     text.Reserve(512);
-    const auto fail = [&out] { return PdfWriteResult{out.Counter(), false}; };
+    const auto fail = [&out] { return PdfWriteResult{out.Counter(), false, PageRefusal::None, 0}; };
 
     static constexpr char kHeader[] = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
     if (!out.Write(kHeader, sizeof(kHeader) - 1)) {
@@ -186,7 +283,8 @@ PdfWriteResult WriteImagePdf(const ByteSink& sink, std::span<const PageImage> pa
         text.AddUint(page.width);
         text.Add("\n   /Height ");
         text.AddUint(page.height);
-        text.Add("\n   /ColorSpace /DeviceRGB\n   /BitsPerComponent 8\n   /Filter /DCTDecode\n   /Length ");
+        AddColourSpace(text, frames[i]);
+        text.Add("\n   /BitsPerComponent 8\n   /Filter /DCTDecode\n   /Length ");
         text.AddUint(page.jpeg.size());
         text.Add("\n>>\nstream\n");
         if (!out.Write(text) || !out.Write(page.jpeg.data(), page.jpeg.size())) {
@@ -219,5 +317,5 @@ PdfWriteResult WriteImagePdf(const ByteSink& sink, std::span<const PageImage> pa
     if (!out.Write(text)) {
         return fail();
     }
-    return PdfWriteResult{out.Counter(), true};
+    return PdfWriteResult{out.Counter(), true, PageRefusal::None, 0};
 }

@@ -197,3 +197,107 @@ TEST(PdfReaders, FilesFromOtherToolsSplitIntoTheirJpegs) {
         }
     }
 }
+
+namespace {
+
+// The pixel in the middle of page `page` (from 1) of a PDF, as poppler renders it at 72 dpi.
+std::vector<int> MiddlePixel(const fs::path& pdf, size_t page) {
+    const fs::path prefix = pdf.parent_path() / (pdf.stem().string() + "-render");
+    const std::string number = std::to_string(page);
+    const pdftest::CommandResult rendered =
+        RunCommand("pdftoppm -r 72 -singlefile -f " + number + " -l " + number + " " + Quote(pdf) + " " + Quote(prefix));
+    EXPECT_EQ(rendered.exitCode, 0) << rendered.output;
+    const std::vector<uint8_t> ppm = pdftest::ReadFileBytes(prefix.string() + ".ppm");
+    std::istringstream head(pdftest::AsText(ppm));
+    std::string magic;
+    size_t width = 0;
+    size_t height = 0;
+    int maxValue = 0;
+    head >> magic >> width >> height >> maxValue;
+    if (magic != "P6" || width == 0 || ppm.size() < 3 * width * height) {
+        ADD_FAILURE() << "no picture from pdftoppm: " << magic;
+        return {};
+    }
+    const size_t raster = ppm.size() - 3 * width * height;  // the raster fills the end of the file
+    const size_t at = raster + 3 * ((height / 2) * width + width / 2);
+    return {ppm[at], ppm[at + 1], ppm[at + 2]};
+}
+
+}  // namespace
+
+// Gray, RGB and Adobe CMYK JPEGs (as ImageMagick writes them) keep their colours: the PDF states
+// the colour space of each frame header, and poppler renders them as it renders img2pdf's file of
+// the same JPEGs.
+TEST(PdfReaders, ColourSpacesComeFromTheJpeg) {
+    pdftest::TempDir dir("pdf-colours");
+    struct Case {
+        const char* options;
+        const char* pdfimagesColour;
+        std::vector<int> rgb;  // roughly what the colour must look like
+    };
+    const Case cases[] = {
+        {"xc:gray40 -colorspace Gray", "gray", {102, 102, 102}},
+        {"xc:red -type TrueColor", "rgb", {255, 0, 0}},
+        {"xc:red -colorspace CMYK", "cmyk", {236, 27, 36}},
+        {"xc:white -colorspace CMYK", "cmyk", {255, 255, 255}},
+    };
+    std::vector<PageImage> pages;
+    std::string jpegs;
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const fs::path path = dir.Path() / ("colour-" + std::to_string(i) + ".jpg");
+        const pdftest::CommandResult made =
+            RunCommand(std::string("convert -size 60x40 ") + cases[i].options + " -quality 95 " + Quote(path));
+        ASSERT_EQ(made.exitCode, 0) << made.output;
+        std::vector<uint8_t> jpeg = pdftest::ReadFileBytes(path);
+        const std::optional<JpegFrameInfo> frame = ReadJpegFrameInfo(jpeg.data(), jpeg.size());
+        ASSERT_TRUE(frame.has_value()) << cases[i].options;
+        pages.push_back(pdftest::MakePage(frame->width, frame->height, std::move(jpeg)));
+        jpegs += " " + Quote(path);
+    }
+    const fs::path ours = WritePdfFile(dir.Path() / "ours.pdf", pages);
+    const fs::path theirs = dir.Path() / "img2pdf.pdf";
+    const pdftest::CommandResult made = RunCommand("img2pdf" + jpegs + " -o " + Quote(theirs));
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+
+    const pdftest::CommandResult check = RunCommand("qpdf --check " + Quote(ours));
+    EXPECT_EQ(check.exitCode, 0) << check.output;
+    const pdftest::CommandResult list = RunCommand("pdfimages -list " + Quote(ours));
+    std::istringstream rows(list.output);
+    std::string row;
+    std::getline(rows, row);
+    std::getline(rows, row);
+    for (const Case& c : cases) {
+        ASSERT_TRUE(std::getline(rows, row)) << list.output;
+        EXPECT_NE(row.find(std::string(" ") + c.pdfimagesColour + " "), std::string::npos) << c.options << ": " << row;
+    }
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const std::vector<int> ourPixel = MiddlePixel(ours, i + 1);
+        const std::vector<int> theirPixel = MiddlePixel(theirs, i + 1);
+        ASSERT_EQ(ourPixel.size(), 3u);
+        EXPECT_EQ(ourPixel, theirPixel) << cases[i].options;
+        for (size_t k = 0; k < 3; ++k) {
+            EXPECT_NEAR(ourPixel[k], cases[i].rgb[k], 24) << cases[i].options << " channel " << k;
+        }
+    }
+    ExpectSamePages(ScanFile(ours), pages);
+}
+
+// A file with page thumbnails that qpdf accepts splits into its pages only, also after qpdf has
+// rewritten it (QDF form: every stream's length becomes an indirect object, so the scan decides).
+TEST(PdfReaders, ThumbnailsStayOutOfTheSplit) {
+    pdftest::TempDir dir("pdf-thumbs");
+    const std::vector<PageImage> pages = MakeJpegPages(dir.Path(), {{64, 48}, {30, 90}});
+    ASSERT_EQ(pages.size(), 2u);
+    const fs::path pdf = dir.Path() / "thumbs.pdf";
+    ASSERT_TRUE(pdftest::WriteFileBytes(pdf, pdftest::MakePdfWithThumbnails(pages, false)));
+    const pdftest::CommandResult check = RunCommand("qpdf --check " + Quote(pdf));
+    EXPECT_EQ(check.exitCode, 0) << check.output;
+    ExpectSamePages(ScanFile(pdf), pages);
+
+    const fs::path qdf = dir.Path() / "thumbs-qdf.pdf";
+    const pdftest::CommandResult rewritten =
+        RunCommand("qpdf --qdf --object-streams=disable " + Quote(pdf) + " " + Quote(qdf));
+    ASSERT_EQ(rewritten.exitCode, 0) << rewritten.output;
+    ASSERT_NE(pdftest::AsText(pdftest::ReadFileBytes(qdf)).find("/Thumb "), std::string::npos);
+    ExpectSamePagesInAnyOrder(ScanFile(qdf), pages);
+}

@@ -8,6 +8,7 @@
 
 #include "pdf/jpeg_frame.h"
 #include "pdf/pdf_split.h"
+#include "pdf/pdf_writer.h"
 #include "pdf_test_support.h"
 
 using pdftest::Append;
@@ -37,10 +38,11 @@ std::vector<ExtractedJpeg> Scan(const std::vector<uint8_t>& file) {
 }
 
 // A stream object around `body`, with the given bytes between "stream" and the body and between
-// the body and "endstream".
+// the body and "endstream". Its /Length is the body's size unless `length` says otherwise.
 void AddStream(std::vector<uint8_t>& file, const std::vector<uint8_t>& body, const std::string& before = "\n",
-               const std::string& after = "\n") {
-    Append(file, "7 0 obj\n<< /Length " + std::to_string(body.size()) + " >>\nstream" + before);
+               const std::string& after = "\n", const std::string& length = "") {
+    Append(file, "7 0 obj\n<< /Length " + (length.empty() ? std::to_string(body.size()) : length) + " >>\nstream" +
+                     before);
     Append(file, body);
     Append(file, after + "endstream\nendobj\n");
 }
@@ -98,6 +100,47 @@ TEST(PdfJpegFrame, ReadsTheFrameHeader) {
     ASSERT_TRUE(dims.has_value());
     EXPECT_EQ(dims->width, 9u);
     EXPECT_EQ(dims->height, 7u);
+}
+
+// Colour layout and the Adobe mark, which decide the PDF's colour space, wherever the segments stand.
+TEST(PdfJpegFrame, ReadsWhatTheWriterNeeds) {
+    const auto beforeScan = [](std::vector<uint8_t> jpeg, std::vector<uint8_t> segment) {
+        const uint8_t scan[] = {0xFF, 0xDA};
+        const size_t at = *FindBytes(jpeg.data(), jpeg.size(), scan, 2);
+        jpeg.insert(jpeg.begin() + static_cast<std::ptrdiff_t>(at), segment.begin(), segment.end());
+        return jpeg;
+    };
+    const std::vector<uint8_t> adobe = {0xFF, 0xEE, 0x00, 0x0E, 'A', 'd', 'o', 'b', 'e', 0, 100, 0, 0, 0, 0, 2};
+    const std::vector<uint8_t> notAdobe = {0xFF, 0xEE, 0x00, 0x0E, 'A', 'd', 'o', 'b', 'x', 0, 100, 0, 0, 0, 0, 2};
+    const std::vector<uint8_t> shortApp14 = {0xFF, 0xEE, 0x00, 0x04, 'A', 'd', 'F', 'F'};
+    // A second frame header (a hierarchical file) does not replace the first.
+    const std::vector<uint8_t> secondFrame = {0xFF, 0xC1, 0x00, 0x0B, 0x0C, 0x00, 0x05, 0x00, 0x06, 0x01, 0x01, 0x11, 0x00};
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> jpeg;
+        uint8_t marker, precision, components;
+        bool adobe;
+    };
+    const Case cases[] = {
+        {"baseline RGB", MakeJpeg(9, 7, 10), 0xC0, 8, 3, false},
+        {"gray", MakeJpeg(9, 7, 10, 1, {1, 0xC0, 8, false}), 0xC0, 8, 1, false},
+        {"Adobe CMYK", MakeJpeg(9, 7, 10, 1, {4, 0xC2, 8, true}), 0xC2, 8, 4, true},
+        {"12-bit", MakeJpeg(9, 7, 10, 1, {3, 0xC1, 12, false}), 0xC1, 12, 3, false},
+        {"Adobe after the frame", beforeScan(MakeJpeg(9, 7, 10, 1, {4, 0xC0, 8, false}), adobe), 0xC0, 8, 4, true},
+        {"another APP14", beforeScan(MakeJpeg(9, 7, 10, 1, {4, 0xC0, 8, false}), notAdobe), 0xC0, 8, 4, false},
+        {"APP14 too short", beforeScan(MakeJpeg(9, 7, 10, 1, {4, 0xC0, 8, false}), shortApp14), 0xC0, 8, 4, false},
+        {"second frame", beforeScan(MakeJpeg(9, 7, 10), secondFrame), 0xC0, 8, 3, false},
+    };
+    for (const Case& c : cases) {
+        const std::optional<JpegFrameInfo> info = ReadJpegFrameInfo(c.jpeg.data(), c.jpeg.size());
+        ASSERT_TRUE(info.has_value()) << c.what;
+        EXPECT_EQ(info->width, 9u) << c.what;
+        EXPECT_EQ(info->height, 7u) << c.what;
+        EXPECT_EQ(info->marker, c.marker) << c.what;
+        EXPECT_EQ(info->precision, c.precision) << c.what;
+        EXPECT_EQ(info->components, c.components) << c.what;
+        EXPECT_EQ(info->adobe, c.adobe) << c.what;
+    }
 }
 
 TEST(PdfJpegFrame, RejectsMalformedData) {
@@ -198,28 +241,34 @@ TEST(PdfScan, SkipsStreamsThatAreNotJpegPages) {
     AddStream(file, flate);
     AddStream(file, page1);
     AddStream(file, noFrame);
-    AddStream(file, noEnd);
+    AddStream(file, noEnd, "\n", "\n", "8 0 R");  // without a length it trusts, it must end FF D9
     AddStream(file, flate);
     AddStream(file, page2);
     Append(file, "trailer\n%%EOF\n");
 
+    // Pages are handed over in place, numbered in file order.
     std::vector<size_t> seen;
-    const std::vector<ExtractedJpeg> pages = ScanJpegStreams(
-        file.data(), file.size(), ReadJpegFrameSize,
-        [&seen](size_t number, const ExtractedJpeg& page) { seen.push_back(number * 100000 + page.bytes.size()); });
+    const size_t count = ForEachJpegStream(file.data(), file.size(), ReadJpegFrameSize,
+                                           [&](size_t number, const JpegStreamView& page) {
+                                               EXPECT_GE(page.data, file.data());
+                                               EXPECT_LE(page.data + page.size, file.data() + file.size());
+                                               seen.push_back(number * 100000 + page.size);
+                                           });
+    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(seen, (std::vector<size_t>{100000 + page1.size(), 200000 + page2.size()}));
+    const std::vector<ExtractedJpeg> pages = Scan(file);
     ASSERT_EQ(pages.size(), 2u);
     EXPECT_TRUE(pages[0].bytes == page1);
     EXPECT_TRUE(pages[1].bytes == page2);
-    EXPECT_EQ(seen, (std::vector<size_t>{100000 + page1.size(), 200000 + page2.size()}));
 
     // Only non-pages: nothing, and the observer is never called.
     std::vector<uint8_t> none;
     AddStream(none, flate);
     AddStream(none, noFrame);
     bool called = false;
-    EXPECT_TRUE(ScanJpegStreams(none.data(), none.size(), ReadJpegFrameSize,
-                                [&called](size_t, const ExtractedJpeg&) { called = true; })
-                    .empty());
+    EXPECT_EQ(ForEachJpegStream(none.data(), none.size(), ReadJpegFrameSize,
+                                [&called](size_t, const JpegStreamView&) { called = true; }),
+              0u);
     EXPECT_FALSE(called);
 }
 
@@ -292,6 +341,127 @@ TEST(PdfScan, PageRightAtTheEndOfTheFile) {
         Append(file, jpeg);
         Append(file, std::string("\nendstream") + tail);
         EXPECT_EQ(Scan(file).size(), 1u) << "tail=" << tail;
+    }
+}
+
+// A direct /Length that "endstream" confirms gives the body exactly, so what a JPEG holds inside it
+// or after its end no longer matters; without one the scan stops at the first "endstream".
+TEST(PdfScan, AConfirmedLengthGivesTheBodyExactly) {
+    const std::vector<uint8_t> jpeg = MakeJpeg(20, 10, 300);
+    const std::vector<uint8_t> comment = pdftest::WithComment(jpeg, "\nendstream\nendobj\n9 0 obj\nstream\n\xFF\xD9");
+    std::vector<uint8_t> trailing = jpeg;
+    Append(trailing, std::string("\0\0camera\r\nendstream\n\xFF\xD9", 26));
+    const std::string size = std::to_string(jpeg.size());
+    const std::vector<uint8_t> none;
+    struct Case {
+        const std::vector<uint8_t>& body;
+        std::string dictionary;  // "N" stands for the body's size
+        const char* after;       // between the body and "endstream"
+        const std::vector<uint8_t>& expected;
+    };
+    const Case cases[] = {
+        {comment, "<< /Length N >>", "\n", comment},
+        {comment, "<</Filter/DCTDecode/Length N>>", "\r\n", comment},
+        {comment, "<< /Length N >>", "\r", comment},
+        {comment, "<< /Length N >>", "", comment},
+        {comment, "<< /Length N 0 R >>", "\n", none},  // indirect: scanned, cut at the inner "endstream"
+        {comment, "<< /Length N >>", "\n\n", none},     // two line ends: not the stated length's end
+        {comment, "<< /Length1 N >>", "\n", none},      // another key
+        {comment, "<< /Length1 3000 /Length N >>", "\n", comment},
+        {trailing, "<< /Length N >>", "\n", trailing},
+        {trailing, "<< /Length 8 0 R >>", "\n", none},
+        {jpeg, "<< /Length 99999 >>", "\n", jpeg},       // a length that does not fit: scanned as before
+        {jpeg, "<< /Length " + std::to_string(jpeg.size() - 1) + " >>", "\n", jpeg},
+        {jpeg, "<< /Length " + size + ".0 >>", "\n", jpeg},
+        {jpeg, "<< /Length -" + size + " >>", "\n", jpeg},
+    };
+    for (const Case& c : cases) {
+        std::string dictionary = c.dictionary;
+        if (const size_t n = dictionary.find(" N"); n != std::string::npos) {
+            dictionary.replace(n + 1, 1, std::to_string(c.body.size()));
+        }
+        std::vector<uint8_t> file = pdftest::Bytes("%PDF-1.4\n4 0 obj\n<< /Length 5 >>\nstream\nhello\nendstream\nendobj\n");
+        Append(file, "5 0 obj\n" + dictionary + "\nstream\n");
+        Append(file, c.body);
+        Append(file, std::string(c.after) + "endstream\nendobj\ntrailer\n%%EOF\n");
+        const std::vector<ExtractedJpeg> pages = Scan(file);
+        SCOPED_TRACE(dictionary + " after=" + c.after);
+        ASSERT_EQ(pages.size(), c.expected.empty() ? 0u : 1u);
+        if (!pages.empty()) {
+            EXPECT_TRUE(pages[0].bytes == c.expected);
+        }
+    }
+}
+
+// Any JPEG the writer takes comes back out of its PDF unchanged, whatever its comments hold and
+// whatever follows its end marker: keywords, line ends, object headers, a /Thumb naming itself.
+// The bases are synthetic and real small files (the round-trip fuzzer's seeds, from ImageMagick).
+TEST(PdfScan, EveryJpegTheWriterTakesComesBackUnchanged) {
+    std::vector<std::vector<uint8_t>> bases = {MakeJpeg(33, 21, 150, 1, {1, 0xC0, 8, false}), MakeJpeg(7, 50, 400, 2),
+                                               MakeJpeg(64, 64, 90, 3, {4, 0xC2, 8, true})};
+    for (const char* name : {"gray.jpg", "progressive.jpg", "cmyk.jpg", "comment.jpg", "trailing.jpg"}) {
+        bases.push_back(pdftest::ReadFileBytes(std::filesystem::path(TARVIX_SOURCE_DIR) /
+                                               "tests/fuzz/seeds/fuzz_pdf_roundtrip" / name));
+        ASSERT_GT(bases.back().size(), 100u) << name;
+    }
+    const std::string pieces[] = {"endstream", "stream", "\r\n", "\n\n\r", "\r", "endstream\r\n", ">>\nstream\n",
+                                  "5 0 obj\n<< /Length 12 >>\n", "/Thumb 5 0 R", "/Thumb 8 0 R", "\xFF\xD9",
+                                  "\xFF\xD8\xFF", "endobj"};
+    std::mt19937 rng(11);
+    const auto junk = [&](size_t parts) {
+        std::string text;
+        for (size_t i = 0; i < parts; ++i) {
+            if (rng() % 3 == 0) {
+                text += static_cast<char>(rng());
+            } else {
+                text += pieces[rng() % std::size(pieces)];
+            }
+        }
+        return text;
+    };
+    for (int round = 0; round < 400; ++round) {
+        std::vector<PageImage> pages;
+        for (size_t count = 1 + rng() % 3; pages.size() < count;) {
+            std::vector<uint8_t> jpeg = bases[rng() % bases.size()];
+            for (uint32_t comments = rng() % 3; comments > 0; --comments) {
+                jpeg = pdftest::WithComment(jpeg, junk(1 + rng() % 8));
+            }
+            Append(jpeg, junk(rng() % 6));  // after the end marker
+            const std::optional<JpegFrameInfo> frame = ReadJpegFrameInfo(jpeg.data(), jpeg.size());
+            ASSERT_TRUE(frame.has_value());
+            pages.push_back(pdftest::MakePage(frame->width, frame->height, jpeg));
+            ASSERT_EQ(CheckPageImage(pages.back()), PageRefusal::None);
+        }
+        PdfWriteResult result;
+        const std::vector<uint8_t> pdf = pdftest::WritePdfToMemory(pages, &result);
+        ASSERT_TRUE(result.complete);
+        const std::vector<ExtractedJpeg> found = Scan(pdf);
+        ASSERT_EQ(found.size(), pages.size()) << "round " << round;
+        for (size_t i = 0; i < pages.size(); ++i) {
+            ASSERT_TRUE(found[i].bytes == pages[i].jpeg) << "round " << round << " page " << i;
+        }
+    }
+}
+
+// Page thumbnails are JPEG streams too, but not pages: the streams that /Thumb entries name are
+// left out, whether the entry comes before or after the thumbnail.
+TEST(PdfScan, ThumbnailsAreNotPages) {
+    const std::vector<PageImage> pages = {pdftest::MakePage(40, 30, MakeJpeg(40, 30, 300, 1)),
+                                          pdftest::MakePage(30, 40, MakeJpeg(30, 40, 500, 2))};
+    for (bool thumbnailsFirst : {true, false}) {
+        std::vector<uint8_t> pdf = pdftest::MakePdfWithThumbnails(pages, thumbnailsFirst);
+        std::vector<ExtractedJpeg> found = Scan(pdf);
+        ASSERT_EQ(found.size(), 2u) << thumbnailsFirst;
+        EXPECT_TRUE(found[0].bytes == pages[0].jpeg);
+        EXPECT_TRUE(found[1].bytes == pages[1].jpeg);
+
+        // Without the entries the same streams are pages: it is the entry that leaves them out.
+        std::string text = pdftest::AsText(pdf);
+        for (size_t at = text.find("/Thumb "); at != std::string::npos; at = text.find("/Thumb ", at)) {
+            text[at + 5] = 'x';
+        }
+        found = Scan(pdftest::Bytes(text));
+        EXPECT_EQ(found.size(), 4u) << thumbnailsFirst;
     }
 }
 

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -10,17 +11,17 @@
 #include "pdf_test_support.h"
 
 using pdftest::AsText;
+using pdftest::JpegLayout;
+using pdftest::MakeJpeg;
 using pdftest::MakePage;
 using pdftest::WritePdfToMemory;
 
 namespace {
 
-std::vector<uint8_t> Filler(size_t size) {
-    std::vector<uint8_t> bytes(size);
-    for (size_t i = 0; i < size; ++i) {
-        bytes[i] = static_cast<uint8_t>(i * 7 + 3);
-    }
-    return bytes;
+// A page whose JPEG has a frame header of its own size and `size` bytes in all.
+PageImage JpegPage(uint32_t width, uint32_t height, size_t size, const JpegLayout& layout = {}) {
+    const size_t frame = MakeJpeg(width, height, 0, 1, layout).size();
+    return MakePage(width, height, MakeJpeg(width, height, size > frame ? size - frame : 0, 1, layout));
 }
 
 // The byte offsets that the cross-reference table states, object 1 onwards.
@@ -40,9 +41,11 @@ std::vector<uint64_t> XrefOffsets(const std::string& pdf, size_t objectCount) {
 }  // namespace
 
 TEST(PdfWriter, OnePageMatchesTheLayoutToTheByte) {
-    const std::vector<uint8_t> jpeg = Filler(12345);
+    const PageImage page = JpegPage(1000, 750, 12345);
+    const std::vector<uint8_t>& jpeg = page.jpeg;
+    ASSERT_EQ(jpeg.size(), 12345u);
     PdfWriteResult result;
-    const std::vector<uint8_t> pdf = WritePdfToMemory({MakePage(1000, 750, jpeg)}, &result);
+    const std::vector<uint8_t> pdf = WritePdfToMemory({page}, &result);
 
     std::vector<uint8_t> expected;
     pdftest::Append(expected,
@@ -95,8 +98,7 @@ TEST(PdfWriter, OnePageMatchesTheLayoutToTheByte) {
 }
 
 TEST(PdfWriter, SeveralPagesAreNumberedInListOrder) {
-    std::vector<PageImage> pages = {MakePage(40, 30, Filler(500)), MakePage(1234, 1, Filler(7)),
-                                    MakePage(1, 1234, Filler(1))};
+    std::vector<PageImage> pages = {JpegPage(40, 30, 500), JpegPage(1234, 1, 7), JpegPage(1, 1234, 1)};
     PdfWriteResult result;
     const std::vector<uint8_t> pdf = WritePdfToMemory(pages, &result);
     const std::string text = AsText(pdf);
@@ -140,42 +142,129 @@ TEST(PdfWriter, SeveralPagesAreNumberedInListOrder) {
     EXPECT_EQ(text.compare(text.size() - 6, 6, "%%EOF\n"), 0);
 }
 
-TEST(PdfWriter, PageSizesAreWrittenLikePrintfG) {
+// Page sizes are written like printf "%g"; where that would need an exponent, which no PDF number
+// has, the page is refused instead.
+TEST(PdfWriter, PageSizesAreWrittenLikePrintfGOrRefused) {
     EXPECT_EQ(PointsFromPixels(1000), 720.0);
     EXPECT_EQ(PointsFromPixels(1), 1.0);
     EXPECT_EQ(PointsFromPixels(0), 1.0);
     EXPECT_DOUBLE_EQ(PointsFromPixels(1234), 888.48);
 
+    // What the page size is written as, or "refused".
+    const auto written = [](double pageWidth) -> std::string {
+        PageImage page = JpegPage(8, 8, 0);
+        page.pageWidth = pageWidth;
+        PdfWriteResult result;
+        const std::string text = AsText(WritePdfToMemory({page}, &result));
+        if (!result.complete) {
+            EXPECT_EQ(result.refusal, PageRefusal::PageSizeOutOfRange) << pageWidth;
+            EXPECT_TRUE(text.empty());
+            return "refused";
+        }
+        const size_t box = text.find("/MediaBox [0 0 ");
+        const std::string size = text.substr(box + 15, text.find(' ', box + 15) - box - 15);
+        EXPECT_NE(text.find("q\n" + size + " 0 0 5.76 0 0 cm\n"), std::string::npos) << pageWidth;
+        return size;
+    };
     struct Case {
-        uint32_t pixels;
-        const char* written;
+        double pageWidth;
+        const char* text;
     };
     const Case cases[] = {
-        {1, "1"},           {2, "1.44"},         {1000, "720"},        {1234, "888.48"},
-        {1388888, "999999"}, {1388889, "1e+06"}, {4294967295u, "3.09238e+09"},
+        {1.0, "1"},           {1.44, "1.44"},       {720, "720"},         {888.48, "888.48"},
+        {999999.36, "999999"}, {999999.49, "999999"}, {999999.5, "refused"}, {1000000.08, "refused"},
+        {3.09238e+09, "refused"}, {0.72, "refused"}, {0, "refused"},        {-5, "refused"},
+        {std::nan(""), "refused"}, {INFINITY, "refused"},
     };
     for (const Case& c : cases) {
-        const std::string text = AsText(WritePdfToMemory({MakePage(c.pixels, 1000, {0xFF, 0xD9})}));
-        EXPECT_NE(text.find(std::string("/MediaBox [0 0 ") + c.written + " 720]"), std::string::npos) << c.pixels;
-        EXPECT_NE(text.find(std::string("q\n") + c.written + " 0 0 720 0 0 cm\n"), std::string::npos) << c.pixels;
+        EXPECT_EQ(written(c.pageWidth), c.text) << c.pageWidth;
     }
 
-    // A sweep against the C library's own "%g" (the test runs in the "C" locale).
+    // A sweep against the C library's own "%g" (the test runs in the "C" locale): every size it
+    // writes without an exponent is written the same way, every other one is refused.
     for (uint32_t pixels = 1; pixels < 3000000; pixels = pixels * 3 / 2 + 1) {
         char expected[64];
         std::snprintf(expected, sizeof(expected), "%g", PointsFromPixels(pixels));
-        const std::string text = AsText(WritePdfToMemory({MakePage(1, pixels, {0xFF, 0xD9})}));
-        EXPECT_NE(text.find(std::string("/MediaBox [0 0 1 ") + expected + "]"), std::string::npos) << pixels;
+        const bool plain = std::strchr(expected, 'e') == nullptr;
+        EXPECT_EQ(written(PointsFromPixels(pixels)), plain ? expected : "refused") << pixels;
     }
 }
 
-TEST(PdfWriter, EmptyJpegStillGivesAConsistentFile) {
-    PdfWriteResult result;
-    const std::vector<uint8_t> pdf = WritePdfToMemory({MakePage(10, 10, {})}, &result);
-    EXPECT_TRUE(result.complete);
-    const std::string text = AsText(pdf);
-    EXPECT_NE(text.find("/Length 0\n>>\nstream\n\nendstream\nendobj\n"), std::string::npos);
-    EXPECT_EQ(result.bytesWritten, pdf.size());
+// The image's colour space comes from its frame header; only the 3-component form is the one of
+// the worked example.
+TEST(PdfWriter, ColourSpaceFollowsTheFrameHeader) {
+    struct Case {
+        JpegLayout layout;
+        const char* dictionary;
+    };
+    const Case cases[] = {
+        {{1, 0xC0, 8, false}, "/ColorSpace /DeviceGray\n   /BitsPerComponent 8\n"},
+        {{3, 0xC0, 8, false}, "/ColorSpace /DeviceRGB\n   /BitsPerComponent 8\n"},
+        {{3, 0xC2, 8, true}, "/ColorSpace /DeviceRGB\n   /BitsPerComponent 8\n"},
+        {{4, 0xC1, 8, false}, "/ColorSpace /DeviceCMYK\n   /BitsPerComponent 8\n"},
+        {{4, 0xC2, 8, true}, "/ColorSpace /DeviceCMYK\n   /Decode [1 0 1 0 1 0 1 0]\n   /BitsPerComponent 8\n"},
+    };
+    for (const Case& c : cases) {
+        PdfWriteResult result;
+        const std::string text = AsText(WritePdfToMemory({JpegPage(30, 20, 200, c.layout)}, &result));
+        EXPECT_TRUE(result.complete);
+        EXPECT_NE(text.find(std::string("   /Height 20\n   ") + c.dictionary + "   /Filter /DCTDecode\n"),
+                  std::string::npos)
+            << c.dictionary;
+    }
+}
+
+// A page the writer cannot describe truthfully is refused before anything is written, and the
+// result says which page and why; CheckPageImage gives the same verdict for the page alone.
+TEST(PdfWriter, RefusesPagesItCannotDescribe) {
+    struct Case {
+        const char* what;
+        PageImage page;
+        PageRefusal refusal;
+    };
+    PageImage wider = JpegPage(10, 10, 200);
+    wider.width = 11;
+    SetPageSize(wider);
+    PageImage taller = JpegPage(10, 10, 200);
+    taller.height = 9;
+    PageImage zeroWidth = JpegPage(10, 10, 200);
+    zeroWidth.width = 0;
+    PageImage zeroHeight = JpegPage(10, 10, 200);
+    zeroHeight.height = 0;
+    std::vector<uint8_t> cut = MakeJpeg(10, 10, 0);
+    cut.resize(2 + 18 + 69 + 10);  // ends inside the frame header
+    const Case cases[] = {
+        {"zero width", zeroWidth, PageRefusal::ZeroSize},
+        {"zero height", zeroHeight, PageRefusal::ZeroSize},
+        {"empty JPEG", MakePage(10, 10, {}), PageRefusal::NoFrameHeader},
+        {"only an end marker", MakePage(10, 10, {0xFF, 0xD9}), PageRefusal::NoFrameHeader},
+        {"cut in the frame header", MakePage(10, 10, cut), PageRefusal::NoFrameHeader},
+        {"lossless", JpegPage(10, 10, 200, {3, 0xC3, 8, false}), PageRefusal::UnsupportedCoding},
+        {"arithmetic", JpegPage(10, 10, 200, {3, 0xC9, 8, false}), PageRefusal::UnsupportedCoding},
+        {"hierarchical", JpegPage(10, 10, 200, {3, 0xC5, 8, false}), PageRefusal::UnsupportedCoding},
+        {"12-bit", JpegPage(10, 10, 200, {3, 0xC1, 12, false}), PageRefusal::UnsupportedPrecision},
+        {"2 components", JpegPage(10, 10, 200, {2, 0xC0, 8, false}), PageRefusal::UnsupportedComponents},
+        {"5 components", JpegPage(10, 10, 200, {5, 0xC0, 8, true}), PageRefusal::UnsupportedComponents},
+        {"width differs", wider, PageRefusal::SizeMismatch},
+        {"height differs", taller, PageRefusal::SizeMismatch},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CheckPageImage(c.page), c.refusal) << c.what;
+        size_t calls = 0;
+        const ByteSink sink = [&calls](const void*, uint32_t) {
+            ++calls;
+            return true;
+        };
+        const std::vector<PageImage> pages = {JpegPage(4, 4, 150), JpegPage(5, 5, 150), c.page};
+        const PdfWriteResult result = WriteImagePdf(sink, pages);
+        EXPECT_FALSE(result.complete) << c.what;
+        EXPECT_EQ(result.refusal, c.refusal) << c.what;
+        EXPECT_EQ(result.refusedPage, 2u) << c.what;
+        EXPECT_EQ(result.bytesWritten, 0u) << c.what;
+        EXPECT_EQ(calls, 0u) << c.what;
+        EXPECT_STRNE(PageRefusalText(c.refusal), PageRefusalText(PageRefusal::None)) << c.what;
+    }
+    EXPECT_EQ(CheckPageImage(JpegPage(1, 65535, 0)), PageRefusal::None);
 }
 
 TEST(PdfWriter, RefusesAnEmptyPageList) {
@@ -193,7 +282,7 @@ TEST(PdfWriter, RefusesAnEmptyPageList) {
 // A sink that takes `failAt` writes in full and then fails one, either taking nothing or taking
 // part of it (a short write). The writer must stop there and say so.
 TEST(PdfWriter, StopsAtTheFirstFailedOrShortWrite) {
-    const std::vector<PageImage> pages = {MakePage(20, 10, Filler(300)), MakePage(10, 20, Filler(200))};
+    const std::vector<PageImage> pages = {JpegPage(20, 10, 300), JpegPage(10, 20, 200)};
     std::vector<uint32_t> lengths;
     {
         const ByteSink recorder = [&lengths](const void*, uint32_t size) {
