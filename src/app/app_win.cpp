@@ -8,6 +8,7 @@
 #include "base/text.h"
 #include "base/win_handles.h"
 #include "config/config_file.h"
+#include "wheel/hook_thread_win.h"
 #include "wheel/wheel_win.h"
 
 HINSTANCE appInstance = nullptr;
@@ -118,8 +119,8 @@ int AppMain(HINSTANCE instance) {
     RegisterWheelClass(instance);
     CreateWheelWindow(instance);
 
-    mouseHook = SetWindowsHookExW(WH_MOUSE_LL, MouseHookProc, instance, 0);
-    if (!mouseHook) LogMessage(L"AppMain: SetWindowsHookExW failed, err=%lu", GetLastError());
+    // The hook gets a thread of its own, so that a long action never holds up the desktop's mouse.
+    if (!StartMouseHookThread(instance)) LogMessage(L"AppMain: SetWindowsHookExW failed, err=%lu", GetLastError());
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -127,8 +128,7 @@ int AppMain(HINSTANCE instance) {
         DispatchMessageW(&msg);
     }
 
-    if (mouseHook) UnhookWindowsHookEx(mouseHook);
-    mouseHook = nullptr;
+    StopMouseHookThread();
     SetNotifyWindow(nullptr);
     Shell_NotifyIconW(NIM_DELETE, &trayIcon);
     GdiplusShutdown(gdiplusToken);

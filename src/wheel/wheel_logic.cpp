@@ -1,5 +1,7 @@
 #include "wheel/wheel_logic.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr uint32_t kXButton1 = 1;
@@ -28,6 +30,18 @@ HookDecision DecideHookAction(int nCode, uint32_t message, uint32_t mouseData, b
     }
     if (message == kMsgMouseWheel && wheelVisible) return {true, HookPost::WheelScroll};
     return {};
+}
+
+uint32_t PackPressPoint(ScreenPoint point) {
+    // Clamped, not wrapped: a point beyond the range must not jump to the opposite screen edge.
+    auto word = [](int32_t v) {
+        return static_cast<uint16_t>(static_cast<int16_t>(std::clamp<int32_t>(v, INT16_MIN, INT16_MAX)));
+    };
+    return static_cast<uint32_t>(word(point.y)) << 16 | word(point.x);
+}
+
+ScreenPoint UnpackPressPoint(uint32_t packed) {
+    return {static_cast<int16_t>(static_cast<uint16_t>(packed & 0xFFFF)), HighWordSigned(packed)};
 }
 
 void ResetForOpening(WheelState& state) {

@@ -25,6 +25,12 @@ struct HookDecision {
 // Side buttons (M4/M5) are always swallowed; vertical scrolling only while the wheel shows.
 HookDecision DecideHookAction(int nCode, uint32_t message, uint32_t mouseData, bool wheelVisible);
 
+// The press point travels inside the opening message, x in the low and y in the high 16 bits,
+// each signed (screens left of or above the primary one have negative coordinates), the same
+// range that the platform's own mouse messages carry.
+uint32_t PackPressPoint(ScreenPoint point);
+ScreenPoint UnpackPressPoint(uint32_t packed);
+
 // Every opening starts on the media layer of the main wheel with nothing hovered.
 void ResetForOpening(WheelState& state);
 // The state part of hiding: the detected files go, storage and all, and nothing stays hovered.

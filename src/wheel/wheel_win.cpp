@@ -12,7 +12,6 @@
 #include "wheel/wheel_logic.h"
 
 HWND wheelWindow = nullptr;
-HHOOK mouseHook = nullptr;
 WheelState wheelState;
 
 namespace {
@@ -41,12 +40,13 @@ void LogUnavailableAction(MediaAction action, const std::wstring& argument) {
                argument.c_str(), targets.size());
 }
 
-void OpenWheel(HWND hwnd, HWND foreground) {
+void OpenWheel(HWND hwnd, ScreenPoint pressPoint, HWND foreground) {
     LogMessage(L"=== WM_APP_OPENWHEEL received ===");
     LogMessage(L"Step 1: DetectSelectedFiles with saved foreground=%p", static_cast<void*>(foreground));
     targets = DetectSelectedFiles(foreground);
     LogMessage(L"Step 2: Reset UI state, SetWindowPos, RenderWheel, SetForegroundWindow");
     ResetForOpening(wheelState);
+    wheelState.pressPoint = pressPoint;
     SetWindowPos(hwnd, HWND_TOPMOST, wheelState.pressPoint.x - kWheelCentre, wheelState.pressPoint.y - kWheelCentre,
                  kWheelSize, kWheelSize, SWP_SHOWWINDOW);
     RenderWheel(hwnd);
@@ -71,29 +71,6 @@ HWND CreateWheelWindow(HINSTANCE instance) {
     wheelWindow = CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kWheelClass, L"", WS_POPUP, 0, 0,
                                   kWheelSize, kWheelSize, nullptr, nullptr, instance, nullptr);
     return wheelWindow;
-}
-
-LRESULT CALLBACK MouseHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
-    // Runs for every mouse event of the desktop: decide, post, return. No other work here.
-    // The event record is only defined for HC_ACTION; other codes go straight down the chain.
-    if (nCode != HC_ACTION) return CallNextHookEx(nullptr, nCode, wParam, lParam);
-    const auto* info = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
-    const bool visible = wheelWindow && IsWindowVisible(wheelWindow);
-    HookDecision d = DecideHookAction(nCode, static_cast<uint32_t>(wParam), info ? info->mouseData : 0, visible);
-    switch (d.post) {
-    case HookPost::OpenWheel: {
-        HWND foreground = GetForegroundWindow();
-        POINT pt;
-        if (GetCursorPos(&pt)) wheelState.pressPoint = {pt.x, pt.y};
-        PostMessageW(wheelWindow, WM_APP_OPENWHEEL, 0, reinterpret_cast<LPARAM>(foreground));
-        break;
-    }
-    case HookPost::WheelScroll: PostMessageW(wheelWindow, WM_APP_WHEELSCROLL, info->mouseData, 0); break;
-    case HookPost::WheelRelease: PostMessageW(wheelWindow, WM_APP_WHEELRELEASE, 0, 0); break;
-    case HookPost::None: break;
-    }
-    if (d.swallow) return 1;
-    return CallNextHookEx(nullptr, nCode, wParam, lParam);
 }
 
 namespace {
@@ -147,7 +124,9 @@ void DispatchWheelSelection(HWND hwnd) {
 
 LRESULT CALLBACK WheelWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-    case WM_APP_OPENWHEEL: OpenWheel(hwnd, reinterpret_cast<HWND>(lParam)); return 0;
+    case WM_APP_OPENWHEEL:
+        OpenWheel(hwnd, UnpackPressPoint(static_cast<uint32_t>(wParam)), reinterpret_cast<HWND>(lParam));
+        return 0;
     case WM_MOUSEMOVE: HitTestWheel(hwnd, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)); return 0;
     case WM_APP_WHEELSCROLL:
     case WM_MOUSEWHEEL:

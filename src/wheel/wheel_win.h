@@ -1,4 +1,4 @@
-// The wheel window, its hook and its cycle. Win32 side.
+// The wheel window and its cycle. Win32 side; the mouse hook that feeds it is in hook_thread_win.h.
 #pragma once
 
 #include <windows.h>
@@ -8,18 +8,17 @@
 #include "wheel/wheel_logic.h"
 #include "wheel/wheel_state.h"
 
+// wParam: the press point (PackPressPoint); lParam: the window in the foreground at the press.
 constexpr UINT WM_APP_OPENWHEEL = WM_APP + 1;
 constexpr UINT WM_APP_WHEELSCROLL = WM_APP + 2;
 constexpr UINT WM_APP_WHEELRELEASE = WM_APP + 3;
 
 extern HWND wheelWindow;
-extern HHOOK mouseHook;
 extern WheelState wheelState;
 
 bool RegisterWheelClass(HINSTANCE instance);
 HWND CreateWheelWindow(HINSTANCE instance);
 
-LRESULT CALLBACK MouseHookProc(int nCode, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK WheelWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 // Runs a media action on targets; replaceable so that tests can see what an action receives.

@@ -140,6 +140,31 @@ TEST(WheelHook, PassedEventsNeverPost) {
                 }
 }
 
+TEST(WheelHook, PressPointSurvivesTheOpeningMessage) {
+    struct Case {
+        ScreenPoint in, out;
+    };
+    const Case cases[] = {
+        {{0, 0}, {0, 0}},
+        {{640, 360}, {640, 360}},
+        // Screens left of or above the primary one: each coordinate keeps its own sign.
+        {{-1, -1}, {-1, -1}},
+        {{-1920, 500}, {-1920, 500}},
+        {{2559, -1440}, {2559, -1440}},
+        {{32767, -32768}, {32767, -32768}},
+        // Out of range: held at the edge, never wrapped to the other side.
+        {{40000, -40000}, {32767, -32768}},
+        {{-70000, 65536}, {-32768, 32767}},
+    };
+    for (const Case& c : cases) {
+        ScreenPoint got = UnpackPressPoint(PackPressPoint(c.in));
+        EXPECT_EQ(got.x, c.out.x) << c.in.x << "," << c.in.y;
+        EXPECT_EQ(got.y, c.out.y) << c.in.x << "," << c.in.y;
+    }
+    // x in the low word, as the platform's own mouse messages carry it.
+    EXPECT_EQ(PackPressPoint({-2, 3}), 0x0003FFFEu);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Cycle: opening and layer switch
 

@@ -103,18 +103,27 @@ TEST_F(WheelWindowTest, ThousandRendersLeakNoGdiObjectsAndNoMemory) {
 TEST_F(WheelWindowTest, OpeningShowsTheWheelCentredOnThePressPointAndHideTrims) {
     wheelState.mode = WheelMode::SnipSub;
     wheelState.layer = 1;
-    wheelState.pressPoint = {500, 400};
-    SendMessageW(wheelWindow, WM_APP_OPENWHEEL, 0, 0);
-    EXPECT_TRUE(IsWindowVisible(wheelWindow));
+    // The press point comes with the message; a screen left of and above the primary one has
+    // negative coordinates.
+    const struct {
+        ScreenPoint press;
+        LONG left, top;
+    } openings[] = {{{-100, -50}, -270, -220}, {{500, 400}, 330, 230}};
+    for (const auto& o : openings) {
+        SendMessageW(wheelWindow, WM_APP_OPENWHEEL, PackPressPoint(o.press), 0);
+        EXPECT_TRUE(IsWindowVisible(wheelWindow));
+        EXPECT_EQ(wheelState.pressPoint.x, o.press.x);
+        EXPECT_EQ(wheelState.pressPoint.y, o.press.y);
+        RECT r;
+        GetWindowRect(wheelWindow, &r);
+        EXPECT_EQ(r.left, o.left);
+        EXPECT_EQ(r.top, o.top);
+        EXPECT_EQ(r.right - r.left, 340);
+        EXPECT_EQ(r.bottom - r.top, 340);
+    }
     EXPECT_EQ(wheelState.mode, WheelMode::Main);
     EXPECT_EQ(wheelState.layer, 0);
     EXPECT_EQ(wheelState.hovered, kHoveredNone);
-    RECT r;
-    GetWindowRect(wheelWindow, &r);
-    EXPECT_EQ(r.left, 330);
-    EXPECT_EQ(r.top, 230);
-    EXPECT_EQ(r.right - r.left, 340);
-    EXPECT_EQ(r.bottom - r.top, 340);
 
     // Scroll flips the layer; a right click cancels and keeps mode and layer until the next opening.
     SendMessageW(wheelWindow, WM_APP_WHEELSCROLL, static_cast<WPARAM>(static_cast<DWORD>(-120) << 16), 0);
@@ -132,7 +141,7 @@ TEST_F(WheelWindowTest, OpeningShowsTheWheelCentredOnThePressPointAndHideTrims) 
 }
 
 TEST_F(WheelWindowTest, ReleaseOnFormatImageOpensTheSubWheelAndBackReturns) {
-    SendMessageW(wheelWindow, WM_APP_OPENWHEEL, 0, 0);
+    SendMessageW(wheelWindow, WM_APP_OPENWHEEL, PackPressPoint({400, 300}), 0);
     SendMessageW(wheelWindow, WM_MOUSEMOVE, 0, MAKELPARAM(250, 180));  // sector 0, "Format Image"
     SendMessageW(wheelWindow, WM_APP_WHEELRELEASE, 0, 0);
     EXPECT_TRUE(IsWindowVisible(wheelWindow));
@@ -264,7 +273,7 @@ void RecordAction(MediaAction action, const std::wstring& argument) {
 }  // namespace
 
 TEST_F(WheelWindowTest, ActionGetsTheTargetsDetectedAtTheOpeningDespiteTheFocusLoss) {
-    SendMessageW(wheelWindow, WM_APP_OPENWHEEL, 0, 0);
+    SendMessageW(wheelWindow, WM_APP_OPENWHEEL, PackPressPoint({400, 300}), 0);
     ASSERT_EQ(GetFocus(), wheelWindow) << "the wheel must hold the focus for the hide to take it away";
     targets = {L"C:\\foto\\a.png", L"C:\\foto\\b.jpg"};
     MediaActionRunner previous = mediaActionRunner;
