@@ -1,0 +1,264 @@
+#include "imaging/codec_win.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <utility>
+
+#include "base/log_line.h"
+#include "base/win_handles.h"
+#include "imaging/exif_orientation.h"
+
+namespace {
+
+// {1D5BE4B5-FA4A-452D-9CDD-5DB35105E7EB}; spelled out so no import library has to provide it.
+constexpr GUID kEncoderQuality = {0x1D5BE4B5, 0xFA4A, 0x452D, {0x9C, 0xDD, 0x5D, 0xB3, 0x51, 0x05, 0xE7, 0xEB}};
+constexpr ULONG kValueTypeLong = 4;
+constexpr PROPID kOrientationTag = 0x0112;
+constexpr WORD kPropertyTypeShort = 3;
+constexpr Gdiplus::PixelFormat kAlphaFlag = 0x00040000;
+constexpr Gdiplus::PixelFormat kIndexedFlag = 0x00010000;
+constexpr UINT kPaletteHasAlpha = 0x0001;
+
+// Memory the library asks us to allocate and that we free ourselves.
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+using MallocBuffer = std::unique_ptr<uint8_t, FreeDeleter>;
+
+MallocBuffer Allocate(size_t size) { return MallocBuffer(static_cast<uint8_t*>(std::malloc(size))); }
+
+int OrientationFromFile(const wchar_t* path) {
+    if (!path) return 0;
+    ScopedHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return 0;
+    std::unique_ptr<uint8_t[]> head(new (std::nothrow) uint8_t[kExifProbeBytes]);
+    if (!head) return 0;
+    size_t filled = 0;
+    while (filled < kExifProbeBytes) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), head.get() + filled, static_cast<DWORD>(kExifProbeBytes - filled), &got, nullptr) ||
+            got == 0)
+            break;
+        filled += got;
+    }
+    return ReadJpegExifOrientation(head.get(), filled);
+}
+
+// An indexed image whose palette has a transparent entry (a GIF or a paletted PNG).
+bool PaletteHasAlpha(GpImage* image) {
+    INT size = 0;
+    if (GdipGetImagePaletteSize(image, &size) != Ok || size < static_cast<INT>(sizeof(Gdiplus::ColorPalette)))
+        return false;
+    MallocBuffer buffer = Allocate(static_cast<size_t>(size));
+    if (!buffer) return false;
+    auto* palette = reinterpret_cast<Gdiplus::ColorPalette*>(buffer.get());
+    if (GdipGetImagePalette(image, palette, size) != Ok) return false;
+    return (palette->Flags & kPaletteHasAlpha) != 0;
+}
+
+}  // namespace
+
+int FindEncoderClsid(const wchar_t* mimeType, CLSID* clsid) {
+    UINT count = 0;
+    UINT size = 0;
+    GdipGetImageEncodersSize(&count, &size);
+    if (size == 0) return -1;
+    MallocBuffer buffer = Allocate(size);
+    if (!buffer) return -1;
+    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.get());
+    GdipGetImageEncoders(count, size, codecs);
+    // Never walk past the bytes the library filled, whatever count it reported.
+    const UINT fits = static_cast<UINT>(size / sizeof(Gdiplus::ImageCodecInfo));
+    for (UINT i = 0; i < count && i < fits; ++i) {
+        if (mimeType && codecs[i].MimeType && wcscmp(codecs[i].MimeType, mimeType) == 0) {
+            if (clsid) *clsid = codecs[i].Clsid;
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+QualityParameter::QualityParameter(ULONG quality) : params_{}, quality_(quality) {
+    params_.Count = 1;
+    params_.Parameter[0].Guid = kEncoderQuality;
+    params_.Parameter[0].NumberOfValues = 1;
+    params_.Parameter[0].Type = kValueTypeLong;
+    params_.Parameter[0].Value = &quality_;
+}
+
+GpStatus OpenImageFile(const wchar_t* path, GdipImageHolder& image) {
+    image.reset();
+    GpBitmap* bitmap = nullptr;
+    GpStatus status = GdipCreateBitmapFromFile(path, &bitmap);
+    // Whatever the library handed out is released, also on a failed status.
+    GdipImageHolder opened(bitmap);
+    if (status != Ok) return status;
+    if (!opened) return Gdiplus::GenericError;
+    image = std::move(opened);
+    return Ok;
+}
+
+int ReadImageOrientation(GpImage* image, const wchar_t* path) {
+    if (!image) return 0;
+    UINT size = 0;
+    if (GdipGetPropertyItemSize(image, kOrientationTag, &size) == Ok && size >= sizeof(Gdiplus::PropertyItem)) {
+        MallocBuffer buffer = Allocate(size);
+        if (!buffer) return 0;
+        auto* item = reinterpret_cast<Gdiplus::PropertyItem*>(buffer.get());
+        if (GdipGetPropertyItem(image, kOrientationTag, size, item) != Ok || !item->value || item->length < 2 ||
+            item->type != kPropertyTypeShort)
+            return 0;
+        WORD value;
+        std::memcpy(&value, item->value, sizeof value);
+        return value >= 1 && value <= 8 ? value : 0;
+    }
+    // Some decoders keep no EXIF properties at all; the file still states how it is meant to stand.
+    return OrientationFromFile(path);
+}
+
+void ApplyOrientation(GpImage* image, int orientation) {
+    // The mirrored orientations 5 and 7 are done as a turn followed by a mirror: implementations
+    // disagree on the order inside the combined types Rotate90FlipX and Rotate270FlipX, while the
+    // plain turns and the plain mirror mean the same everywhere.
+    static constexpr struct {
+        Gdiplus::RotateFlipType turn;
+        bool mirrorAfter;
+    } kSteps[9] = {
+        {Gdiplus::RotateNoneFlipNone, false},  // 0: none
+        {Gdiplus::RotateNoneFlipNone, false},  // 1: already upright
+        {Gdiplus::RotateNoneFlipX, false},     // 2: mirror left to right
+        {Gdiplus::Rotate180FlipNone, false},   // 3
+        {Gdiplus::Rotate180FlipX, false},      // 4: mirror top to bottom
+        {Gdiplus::Rotate90FlipNone, true},     // 5: 90 clockwise, then mirror left to right
+        {Gdiplus::Rotate90FlipNone, false},    // 6
+        {Gdiplus::Rotate270FlipNone, true},    // 7: 270 clockwise, then mirror left to right
+        {Gdiplus::Rotate270FlipNone, false},   // 8
+    };
+    if (!image || orientation < 2 || orientation > 8) return;
+    const auto& step = kSteps[orientation];
+    GpStatus status = GdipImageRotateFlip(image, step.turn);
+    if (status == Ok && step.mirrorAfter) {
+        status = GdipImageRotateFlip(image, Gdiplus::RotateNoneFlipX);
+        // Never leave the picture half turned: undo the first step if the second one failed.
+        if (status != Ok)
+            GdipImageRotateFlip(image, orientation == 5 ? Gdiplus::Rotate270FlipNone : Gdiplus::Rotate90FlipNone);
+    }
+    if (status != Ok) {
+        // Left as it was, tag included, so a viewer still shows it the right way up.
+        LogMessage(L"  RotateFlip failed for orientation %d, status=%d", orientation, static_cast<int>(status));
+        return;
+    }
+    // The pixels are upright now; a tag left behind would make a viewer turn them once more.
+    GdipRemovePropertyItem(image, kOrientationTag);
+}
+
+bool HasAlphaChannel(GpImage* image) {
+    if (!image) return false;
+    Gdiplus::PixelFormat format = 0;
+    if (GdipGetImagePixelFormat(image, &format) != Ok) return false;
+    if (format & kAlphaFlag) return true;
+    // A transparent GIF decodes to a palette, not an alpha channel; it needs the white background too.
+    return (format & kIndexedFlag) && PaletteHasAlpha(image);
+}
+
+GpStatus FlattenOntoWhite(GpImage* image, UINT width, UINT height, GdipImageHolder& flat) {
+    flat.reset();
+    if (!image || width == 0 || height == 0) return Gdiplus::InvalidParameter;
+    GpBitmap* bitmap = nullptr;
+    GpStatus status = GdipCreateBitmapFromScan0(static_cast<INT>(width), static_cast<INT>(height), 0,
+                                                PixelFormat24bppRGB, nullptr, &bitmap);
+    GdipImageHolder canvas(bitmap);
+    if (status != Ok) return status;
+    if (!canvas) return Gdiplus::OutOfMemory;
+
+    GdipGraphicsHolder graphics;
+    status = GdipGetImageGraphicsContext(canvas.get(), graphics.put());
+    if (status != Ok) return status;
+    status = GdipGraphicsClear(graphics.get(), 0xFFFFFFFF);
+    if (status != Ok) return status;
+    // A failed draw would leave a blank white picture that still saves fine: report it instead.
+    status = GdipDrawImageRectI(graphics.get(), image, 0, 0, static_cast<INT>(width), static_cast<INT>(height));
+    if (status != Ok) return status;
+    graphics.reset();
+    flat = std::move(canvas);
+    return Ok;
+}
+
+EncodeResult EncodeToMemory(GpImage* image, const CLSID& encoder, const Gdiplus::EncoderParameters* params,
+                            std::vector<uint8_t>& bytes) {
+    EncodeResult result;
+    bytes.clear();
+    ComPtr<IStream> stream;
+    result.hr = CreateStreamOnHGlobal(nullptr, TRUE, stream.put());
+    if (FAILED(result.hr) || !stream) {
+        result.failedAt = EncodeStep::CreateStream;
+        if (SUCCEEDED(result.hr)) result.hr = E_POINTER;
+        return result;
+    }
+    result.status = GdipSaveImageToStream(image, stream.get(), &encoder, params);
+    if (result.status != Ok) {
+        result.failedAt = EncodeStep::Save;
+        return result;
+    }
+    HGLOBAL memory = nullptr;
+    result.hr = GetHGlobalFromStream(stream.get(), &memory);
+    if (FAILED(result.hr) || !memory) {
+        result.failedAt = EncodeStep::GetHGlobal;
+        if (SUCCEEDED(result.hr)) result.hr = E_POINTER;
+        return result;
+    }
+    // The block grows in steps and is usually larger than what the encoder wrote: take the
+    // stream's own length, never the block size, or the file gets trailing garbage.
+    STATSTG stat = {};
+    result.hr = stream->Stat(&stat, STATFLAG_NONAME);
+    const ULONGLONG length = stat.cbSize.QuadPart;
+    if (FAILED(result.hr) || length == 0 || length > GlobalSize(memory)) {
+        result.failedAt = EncodeStep::Lock;
+        if (SUCCEEDED(result.hr)) result.hr = E_UNEXPECTED;
+        return result;
+    }
+    ScopedGlobalLock lock(memory);
+    if (!lock.get()) {
+        result.failedAt = EncodeStep::Lock;
+        result.hr = HRESULT_FROM_WIN32(GetLastError());
+        return result;
+    }
+    const auto* begin = static_cast<const uint8_t*>(lock.get());
+    bytes.assign(begin, begin + length);
+    result.hr = S_OK;
+    return result;
+}
+
+DWORD WriteNewFile(const wchar_t* path, const uint8_t* data, size_t size) {
+    if (!path || (!data && size > 0)) return ERROR_INVALID_PARAMETER;
+    ScopedHandle file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Not created by us (it exists, or the folder is missing): nothing of ours to remove.
+    if (!file) return GetLastError();
+
+    DWORD err = ERROR_SUCCESS;
+    size_t done = 0;
+    while (done < size) {
+        const DWORD chunk = static_cast<DWORD>(size - done > 0x40000000 ? 0x40000000 : size - done);
+        DWORD written = 0;
+        if (!WriteFile(file.get(), data + done, chunk, &written, nullptr)) {
+            err = GetLastError();
+            if (err == ERROR_SUCCESS) err = ERROR_WRITE_FAULT;
+            break;
+        }
+        if (written != chunk) {
+            err = ERROR_WRITE_FAULT;
+            break;
+        }
+        done += written;
+    }
+    if (!CloseHandle(file.release()) && err == ERROR_SUCCESS) {
+        err = GetLastError();
+        if (err == ERROR_SUCCESS) err = ERROR_WRITE_FAULT;
+    }
+    // Leave no half-written image behind.
+    if (err != ERROR_SUCCESS) DeleteFileW(path);
+    return err;
+}
