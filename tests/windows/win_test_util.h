@@ -47,6 +47,8 @@ public:
         static int counter = 0;
         path_ = std::wstring(base) + L"tarvix-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                 std::to_wstring(++counter);
+        // Wine reuses process ids: a folder left by a killed run must not leak into this one.
+        RemoveTree(path_);
         CreateDirectoryW(path_.c_str(), nullptr);
     }
     ~TempFolder() { RemoveTree(path_); }
