@@ -22,24 +22,6 @@ void OpenThroughShell(const std::wstring& target) {
     ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-const wchar_t* ActionName(MediaAction action) {
-    switch (action) {
-    case MediaAction::Convert: return L"ExecuteConvert";
-    case MediaAction::Pdf: return L"ExecutePdf";
-    case MediaAction::Compress: return L"ExecuteCompress";
-    case MediaAction::Split: return L"ExecutePdfSplit";
-    case MediaAction::AreaCrop: return L"StartAreaCrop";
-    case MediaAction::FullScreen: return L"CaptureFullScreen";
-    default: return L"(none)";
-    }
-}
-
-void LogUnavailableAction(MediaAction action, const std::wstring& argument) {
-    // The media actions are not part of this build yet; say so rather than pretend.
-    LogMessage(L"%ls: not available in this build (argument \"%ls\", %zu targets)", ActionName(action),
-               argument.c_str(), targets.size());
-}
-
 void OpenWheel(HWND hwnd, ScreenPoint pressPoint, HWND foreground) {
     LogMessage(L"=== WM_APP_OPENWHEEL received ===");
     LogMessage(L"Step 1: DetectSelectedFiles with saved foreground=%p", static_cast<void*>(foreground));
@@ -56,7 +38,7 @@ void OpenWheel(HWND hwnd, ScreenPoint pressPoint, HWND foreground) {
 
 }  // namespace
 
-MediaActionRunner mediaActionRunner = LogUnavailableAction;
+MediaActionRunner mediaActionRunner = RunMediaAction;
 
 bool RegisterWheelClass(HINSTANCE instance) {
     WNDCLASSEXW wc = {sizeof(wc)};

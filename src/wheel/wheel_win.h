@@ -24,6 +24,8 @@ LRESULT CALLBACK WheelWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
 // Runs a media action on targets; replaceable so that tests can see what an action receives.
 using MediaActionRunner = void (*)(MediaAction action, const std::wstring& argument);
 extern MediaActionRunner mediaActionRunner;
+// The real actions: conversion, compression, images to PDF and PDF split.
+void RunMediaAction(MediaAction action, const std::wstring& argument);
 
 void HideWheel(HWND hwnd);
 void HitTestWheel(HWND hwnd, int x, int y);

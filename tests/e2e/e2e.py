@@ -16,6 +16,8 @@ import subprocess
 import sys
 import time
 
+import e2e_actions
+
 EXE = sys.argv[1]
 OUT = sys.argv[2]            # folder for failure screenshots and the URL record
 URL_RECORD = sys.argv[3]     # file the browser stand-in appends each URL to
@@ -863,6 +865,7 @@ def main():
         scenario_web(8, 560, 390, 4, 180, "GitHub", "https://github.com/", log)
         scenario_web(9, 420, 330, 5, 36, "YouTube", "https://www.youtube.com/", log)
         scenario_renders(log)
+        e2e_actions.run_all(sys.modules[__name__], log, env)
         # Every log line carries the stamp and ends in CR LF.
         raw = log.raw().decode("utf-8", errors="replace")
         bad = [l for l in raw.split("\r\n")[:-1] if not STAMP.match(l)]

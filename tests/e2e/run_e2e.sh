@@ -23,15 +23,18 @@ prefix=$out/prefix
 setup_failed=0
 xvfb_pid=
 runner_pid=
+fixtures_pid=
 prefix_ready=0
 
 cleanup() {
-  # Only what this run started: the scenario runner and X server (by pid), the wineserver
-  # of this run's prefix (which takes the program and notepad with it).
-  if [ -n "$runner_pid" ]; then
-    kill "$runner_pid" 2>/dev/null || true
-    wait "$runner_pid" 2>/dev/null || true
-  fi
+  # Only what this run started: the scenario runner, the picture maker and the X server (by
+  # pid), the wineserver of this run's prefix (which takes the program and notepad with it).
+  local pid
+  for pid in "$runner_pid" "$fixtures_pid"; do
+    [ -n "$pid" ] || continue
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
   if [ "$prefix_ready" = 1 ] || [ -d "$prefix" ]; then
     WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
   fi
@@ -68,7 +71,8 @@ setup_fail() {
 if [ -d "$prefix" ]; then WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true; fi
 rm -rf "$prefix"
 mkdir -p "$out"
-rm -f "$out"/*.png "$out/result" "$out/urls.txt" "$out/notepad-messages.txt"
+rm -f "$out"/*.png "$out/result" "$out/urls.txt" "$out"/notepad-*.txt
+rm -rf "$out/media" "$out/split-reference"
 
 # A display of our own; :99 belongs to someone else's session. Another run may grab the same
 # free number at the same moment, so a server that dies at once moves us to the next one.
@@ -100,9 +104,15 @@ export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all
 # No Mono or Gecko installers, no menu entries on the host.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
+# The media actions' input pictures are made while the prefix boots, then moved to C:\media.
+/usr/bin/python3 "$root/tests/e2e/e2e_actions.py" --fixtures "$out/media" >"$out/fixtures.log" 2>&1 &
+fixtures_pid=$!
 timeout 120 wineboot -i >"$out/wineboot.log" 2>&1 || setup_fail "wineboot -i failed (see $out/wineboot.log)"
 timeout 60 wineserver -w || setup_fail "wineserver did not settle after wineboot"
 prefix_ready=1
+wait "$fixtures_pid" || setup_fail "the input pictures could not be made (see $out/fixtures.log)"
+fixtures_pid=
+mv "$out/media" "$prefix/drive_c/media" || setup_fail "the input pictures could not be moved into the prefix"
 
 # The browser stand-in: Wine's URL handler runs it (a Unix path) with the URL as argument.
 recorder=$out/browser-recorder.sh
@@ -124,7 +134,7 @@ wineserver -k >/dev/null 2>&1
 timeout 30 wineserver -w
 
 # In the background so that an interrupt reaches the trap at once rather than after the run.
-timeout 170 /usr/bin/python3 "$root/tests/e2e/e2e.py" "$exe" "$out" "$out/urls.txt" &
+timeout 300 /usr/bin/python3 "$root/tests/e2e/e2e.py" "$exe" "$out" "$out/urls.txt" &
 runner_pid=$!
 wait "$runner_pid"
 rc=$?
