@@ -155,6 +155,14 @@ void ApplyOrientation(GpImage* image, int orientation) {
     GdipRemovePropertyItem(image, kOrientationTag);
 }
 
+void RemoveAllProperties(GpImage* image) {
+    UINT count = 0;
+    if (!image || GdipGetPropertyCount(image, &count) != Ok || count == 0) return;
+    std::vector<PROPID> ids(count);
+    if (GdipGetPropertyIdList(image, count, ids.data()) != Ok) return;
+    for (PROPID id : ids) GdipRemovePropertyItem(image, id);
+}
+
 bool HasAlphaChannel(GpImage* image) {
     if (!image) return false;
     Gdiplus::PixelFormat format = 0;

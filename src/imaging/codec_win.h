@@ -38,6 +38,9 @@ void ApplyOrientation(GpImage* image, int orientation);
 
 bool HasAlphaChannel(GpImage* image);
 
+// Drops every metadata item (EXIF, GPS, comments), so an encoder has nothing of it to copy.
+void RemoveAllProperties(GpImage* image);
+
 // A new 24-bit RGB bitmap of width x height, white, with the image drawn over it at (0, 0).
 // On a non-zero status `flat` stays empty.
 GpStatus FlattenOntoWhite(GpImage* image, UINT width, UINT height, GdipImageHolder& flat);

@@ -160,14 +160,24 @@ std::optional<PageImage> PrepareJpegPage(const wchar_t* path, const CLSID& encod
     }
 
     GdipImageHolder flatBmp;
-    const GpStatus flattenStatus = FlattenOntoWhite(image.get(), width, height, flatBmp);
-    // Only the flat copy is encoded; letting the decoded image go first keeps one full-size bitmap fewer.
-    image.reset();
-    if (flattenStatus != Ok || !flatBmp) {
-        // No bitmap to save (a huge image, say): the save fails with the reason the copy did.
-        LogMessage(L"  ExecutePdf: flatBmp.Save to stream failed, status=%d",
-                   static_cast<int>(flattenStatus != Ok ? flattenStatus : Gdiplus::GenericError));
-        return std::nullopt;
+    Gdiplus::PixelFormat format = 0;
+    GdipGetImagePixelFormat(image.get(), &format);
+    if (format == PixelFormat24bppRGB) {
+        // An opaque 24-bit picture (every camera photo) is encoded as it stands: drawing it onto
+        // white changes no pixel and cost a third of the page's time. What the file says about the
+        // camera and the place must not travel into the PDF, so its metadata goes first.
+        RemoveAllProperties(image.get());
+        flatBmp = std::move(image);
+    } else {
+        const GpStatus flattenStatus = FlattenOntoWhite(image.get(), width, height, flatBmp);
+        // Only the flat copy is encoded; letting the decoded image go first keeps one full-size bitmap fewer.
+        image.reset();
+        if (flattenStatus != Ok || !flatBmp) {
+            // No bitmap to save (a huge image, say): the save fails with the reason the copy did.
+            LogMessage(L"  ExecutePdf: flatBmp.Save to stream failed, status=%d",
+                       static_cast<int>(flattenStatus != Ok ? flattenStatus : Gdiplus::GenericError));
+            return std::nullopt;
+        }
     }
 
     PageImage page;

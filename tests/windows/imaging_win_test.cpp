@@ -361,6 +361,10 @@ TEST_F(ImagingTest, SuccessfulRunShowsNoNothingWrittenBalloon) {
     ExecuteCompress();
     EXPECT_TRUE(FileExists(Path(L"a-compressed.jpg")));
     EXPECT_FALSE(FakeTray::Saw(L"Tidak Ada File Dibuat"));
+    // The tooltip counted the run and was given back afterwards.
+    EXPECT_TRUE(FakeTray::Saw(L"Compress 1 / 2"));
+    EXPECT_TRUE(FakeTray::Saw(L"Compress 2 / 2"));
+    EXPECT_TRUE(FakeTray::Saw(kTrayTip));
 }
 
 TEST_F(ImagingTest, TargetTakenDuringTheEncodeIsLeftAloneAndNotReportedAsWritten) {
