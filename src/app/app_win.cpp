@@ -1,6 +1,7 @@
 #include "app/app_win.h"
 
 #include <shellapi.h>
+#include <commctrl.h>
 
 #include "base/gdiplus_flat.h"
 #include "base/log_line.h"
@@ -44,6 +45,8 @@ void ShowTrayMenu(HWND hwnd) {
     // The owner must be in the foreground, or the menu stays open when the user clicks elsewhere.
     SetForegroundWindow(hwnd);
     TrackPopupMenu(menu.get(), TPM_RIGHTBUTTON, pt.x, pt.y, 0, hwnd, nullptr);
+    // Without a message after it, the menu fails to close or to open the next time it is asked for.
+    PostMessageW(hwnd, WM_NULL, 0, 0);
 }
 
 void ShowAbout(HWND owner) {
@@ -112,7 +115,11 @@ int AppMain(HINSTANCE instance) {
     trayIcon.uID = kTrayIconId;
     trayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     trayIcon.uCallbackMessage = WM_TRAYICON;
-    trayIcon.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    // The program's own icon at the size the tray asks for at the current DPI; the system's
+    // generic one only when ours cannot be loaded.
+    HICON ownIcon = nullptr;
+    if (FAILED(LoadIconMetric(instance, MAKEINTRESOURCEW(kAppIconId), LIM_SMALL, &ownIcon))) ownIcon = nullptr;
+    trayIcon.hIcon = ownIcon ? ownIcon : LoadIconW(nullptr, IDI_APPLICATION);
     FormatText(trayIcon.szTip, ARRAYSIZE(trayIcon.szTip), L"%ls", kTrayTip);
     AddTrayIcon();
 
@@ -131,6 +138,7 @@ int AppMain(HINSTANCE instance) {
     StopMouseHookThread();
     SetNotifyWindow(nullptr);
     Shell_NotifyIconW(NIM_DELETE, &trayIcon);
+    if (ownIcon) DestroyIcon(ownIcon);
     GdiplusShutdown(gdiplusToken);
     CoUninitialize();
     return 0;

@@ -9,6 +9,9 @@
 // Tray icon notifications arrive as this message.
 constexpr UINT WM_TRAYICON = WM_USER + 1;
 
+// The program icon in the resources.
+constexpr UINT kAppIconId = 1;
+
 constexpr UINT IDM_EXIT = 1001;
 constexpr UINT IDM_ABOUT = 1002;
 constexpr UINT IDM_SETTINGS = 1003;

@@ -20,7 +20,26 @@ struct BoundedOut {
     }
     void Finish() {
         if (capacity == 0) return;
-        dst[length < capacity ? length : capacity - 1] = 0;
+        if (length < capacity) {
+            dst[length] = 0;
+            return;
+        }
+        // A cut must not leave half a character at the end: a lone high surrogate, or the first
+        // bytes of a UTF-8 sequence, would make the text invalid where it is shown.
+        dst[KeepWhole(dst, capacity - 1)] = 0;
+    }
+    static size_t KeepWhole(const wchar_t* text, size_t end) {
+        if (end > 0 && text[end - 1] >= 0xD800 && text[end - 1] <= 0xDBFF) return end - 1;
+        return end;
+    }
+    static size_t KeepWhole(const char* text, size_t end) {
+        size_t start = end;
+        while (start > 0 && (static_cast<unsigned char>(text[start - 1]) & 0xC0) == 0x80 && end - start < 3) --start;
+        if (start == 0) return end;
+        const unsigned char lead = static_cast<unsigned char>(text[start - 1]);
+        const size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        const size_t have = end - (start - 1);
+        return have < need ? start - 1 : end;
     }
 };
 

@@ -49,6 +49,53 @@ TEST(FormatText, CutsAtCapacityAndAlwaysTerminates) {
     EXPECT_EQ(buf[0], 0);
 }
 
+size_t FormatNarrow(char* dst, size_t capacity, const char* format, ...) {
+    FormatArgs args;
+    va_start(args.ap, format);
+    size_t n = FormatTextNarrowV(dst, capacity, format, args);
+    va_end(args.ap);
+    return n;
+}
+
+TEST(FormatText, ACutNeverLeavesHalfACharacter) {
+    // Wide text as the 16-bit platform holds it: a pair cut after its first half loses the half.
+    const std::wstring pair = {wchar_t(0xD83D), wchar_t(0xDE00)};
+    struct WideCase {
+        std::wstring text;
+        size_t capacity;
+        std::wstring kept;
+    } wide[] = {
+        {L"ab" + pair, 4, L"ab"},            // the cut falls inside the pair
+        {L"ab" + pair, 5, L"ab" + pair},     // the pair fits whole
+        {L"abc" + pair, 4, L"abc"},          // the cut falls before the pair
+        {pair + pair, 2, L""},               // nothing whole fits
+    };
+    for (const auto& c : wide) {
+        wchar_t buf[8];
+        FormatText(buf, c.capacity, L"%ls", c.text.c_str());
+        EXPECT_EQ(std::wstring(buf), c.kept) << c.capacity;
+    }
+    // Narrow text is UTF-8: "é" is two bytes, "€" three, the emoji four.
+    struct NarrowCase {
+        const char* text;
+        size_t capacity;
+        std::string kept;
+    } narrow[] = {
+        {"a\xC3\xA9", 3, "a"},
+        {"a\xC3\xA9", 4, "a\xC3\xA9"},
+        {"\xE2\x82\xAC\xE2\x82\xAC", 6, "\xE2\x82\xAC"},
+        {"\xE2\x82\xAC\xE2\x82\xAC", 5, "\xE2\x82\xAC"},
+        {"x\xF0\x9F\x98\x80y", 5, "x"},
+        {"x\xF0\x9F\x98\x80y", 6, "x\xF0\x9F\x98\x80"},
+        {"abcdef", 4, "abc"},
+    };
+    for (const auto& c : narrow) {
+        char buf[16];
+        FormatNarrow(buf, c.capacity, "%s", c.text);
+        EXPECT_EQ(std::string(buf), c.kept) << c.text << " at " << c.capacity;
+    }
+}
+
 TEST(FormatText, FixedThirtyTwoCharacterVariants) {
     wchar_t key[32];
     FormatText32(key, L"%d FILE", 7);
