@@ -304,6 +304,8 @@ std::vector<std::wstring> PickPdfFiles() {
 }
 
 std::vector<std::wstring> CollectPdfTargets() {
+    // The PDFs selected in Explorer first: targets only ever holds images when it was detected.
+    if (!selectedPdfs.empty()) return selectedPdfs;
     std::vector<std::wstring> pdfs = CollectPdfPaths(targets);
     if (!pdfs.empty()) return pdfs;
     return PickPdfFiles();

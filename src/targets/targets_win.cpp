@@ -1,9 +1,11 @@
 #include "targets/targets_win.h"
 
-std::vector<std::wstring> targets;
+#include <utility>
 
-std::vector<std::wstring> DetectSelectedFiles(HWND) {
-    // Explorer's selection is not read yet: every opening starts without files, and the
-    // actions fall back to their file pickers.
-    return {};
+std::vector<std::wstring> targets;
+std::vector<std::wstring> selectedPdfs;
+
+void KeepDetectedSelection(DetectedSelection found) {
+    targets = std::move(found.images);
+    selectedPdfs = std::move(found.pdfs);
 }

@@ -55,6 +55,11 @@ void ResetOnHide(WheelState& state, std::vector<std::wstring>& targets) {
     state.hovered = kHoveredNone;
 }
 
+void ResetOnHide(WheelState& state, std::vector<std::wstring>& targets, std::vector<std::wstring>& selectedPdfs) {
+    ResetOnHide(state, targets);
+    std::vector<std::wstring>().swap(selectedPdfs);
+}
+
 bool ApplyScroll(WheelState& state, uint32_t wParam) {
     if (state.mode != WheelMode::Main) return false;
     if (HighWordSigned(wParam) != 0) state.layer = (state.layer + 1) % 2;

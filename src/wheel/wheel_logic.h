@@ -36,6 +36,8 @@ void ResetForOpening(WheelState& state);
 // The state part of hiding: the detected files go, storage and all, and nothing stays hovered.
 // Mode and layer are left for the next opening to reset.
 void ResetOnHide(WheelState& state, std::vector<std::wstring>& targets);
+// The same, also giving up the PDF files selected at the opening.
+void ResetOnHide(WheelState& state, std::vector<std::wstring>& targets, std::vector<std::wstring>& selectedPdfs);
 // A scroll notch flips the layer on the main wheel; returns whether to redraw (sub-wheels ignore it).
 bool ApplyScroll(WheelState& state, uint32_t wParam);
 

@@ -25,7 +25,7 @@ void OpenThroughShell(const std::wstring& target) {
 void OpenWheel(HWND hwnd, ScreenPoint pressPoint, HWND foreground) {
     LogMessage(L"=== WM_APP_OPENWHEEL received ===");
     LogMessage(L"Step 1: DetectSelectedFiles with saved foreground=%p", static_cast<void*>(foreground));
-    targets = DetectSelectedFiles(foreground);
+    KeepDetectedSelection(DetectSelectedFiles(foreground));
     LogMessage(L"Step 2: Reset UI state, SetWindowPos, RenderWheel, SetForegroundWindow");
     ResetForOpening(wheelState);
     wheelState.pressPoint = pressPoint;
@@ -59,7 +59,7 @@ namespace {
 
 // Everything of the hide step but taking the window off the screen.
 void FinishHide() {
-    ResetOnHide(wheelState, targets);
+    ResetOnHide(wheelState, targets, selectedPdfs);
     // Idle, the resident program should hold as little memory as the system allows.
     SetProcessWorkingSetSize(GetCurrentProcess(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1));
 }
@@ -93,8 +93,10 @@ void DispatchWheelSelection(HWND hwnd) {
         // Hiding moves the focus away and the focus-loss path empties targets, so the list
         // detected at the opening is carried across the hide and handed back for the action.
         std::vector<std::wstring> detected = std::move(targets);
+        std::vector<std::wstring> detectedPdfs = std::move(selectedPdfs);
         ShowWindow(hwnd, SW_HIDE);
         targets = std::move(detected);
+        selectedPdfs = std::move(detectedPdfs);
         mediaActionRunner(d.action, d.argument);
         // Not HideWheel: a wheel opened again from inside the action's dialogs must stay up.
         FinishHide();

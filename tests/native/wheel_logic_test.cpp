@@ -500,9 +500,11 @@ TEST(WheelCycle, HidingDropsTheFilesAndTheHoverButKeepsModeAndLayer) {
     s.hovered = 2;
     s.pressPoint = {10, 20};
     std::vector<std::wstring> files(100, L"C:\\foto\\a.png");
-    ResetOnHide(s, files);
+    std::vector<std::wstring> pdfs(10, L"C:\\foto\\a.pdf");
+    ResetOnHide(s, files, pdfs);
     EXPECT_TRUE(files.empty());
     EXPECT_EQ(files.capacity(), 0u) << "the storage goes too, so the idle program stays small";
+    EXPECT_EQ(pdfs.capacity(), 0u) << "the PDFs selected at the opening go with the targets";
     EXPECT_EQ(s.hovered, kHoveredNone);
     EXPECT_EQ(s.mode, WheelMode::SnipSub);
     EXPECT_EQ(s.layer, 1);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/gdiplus_flat.h"
+#include "base/win_handles.h"
 #include "config/wheel_config.h"
 #include "targets/targets_win.h"
 #include "wheel/wheel_picture.h"
@@ -287,5 +288,74 @@ TEST_F(WheelWindowTest, ActionGetsTheTargetsDetectedAtTheOpeningDespiteTheFocusL
     EXPECT_EQ(seenTargets, (std::vector<std::wstring>{L"C:\\foto\\a.png", L"C:\\foto\\b.jpg"}));
     EXPECT_TRUE(targets.empty()) << "emptied once the action returned";
     EXPECT_EQ(wheelState.hovered, kHoveredNone);
+    Pump();
+}
+
+namespace {
+
+// What the screen shows of the wheel window, in window coordinates (the window sits at pressPoint - 170).
+std::vector<uint32_t> CaptureWheel() {
+    std::vector<uint32_t> px(340 * 340, 0);
+    ScopedGetDc screen(nullptr);
+    ScopedMemoryDc memory(CreateCompatibleDC(screen.get()));
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader = {sizeof(bmi.bmiHeader), 340, -340, 1, 32, BI_RGB};
+    void* bits = nullptr;
+    ScopedGdiObject<HBITMAP> bitmap(CreateDIBSection(screen.get(), &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap || !bits) return px;
+    {
+        ScopedSelectObject selected(memory.get(), bitmap.get());
+        BitBlt(memory.get(), 0, 0, 340, 340, screen.get(), wheelState.pressPoint.x - 170, wheelState.pressPoint.y - 170,
+               SRCCOPY);
+    }
+    GdiFlush();
+    const uint32_t* p = static_cast<const uint32_t*>(bits);
+    // The screen has no alpha of its own: everything read back is opaque.
+    for (size_t i = 0; i < px.size(); ++i) px[i] = p[i] | 0xFF000000u;
+    return px;
+}
+
+int CountDifferent(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, int left, int top, int w, int h) {
+    int n = 0;
+    for (int y = top; y < top + h; ++y)
+        for (int x = left; x < left + w; ++x) {
+            Argb p = PixelAt(a, x, y), q = PixelAt(b, x, y);
+            if (std::abs(p.r - q.r) > 48 || std::abs(p.g - q.g) > 48 || std::abs(p.b - q.b) > 48) ++n;
+        }
+    return n;
+}
+
+// The painted picture as it shows over a black screen (what the capture reads where nothing is behind).
+std::vector<uint32_t> OverBlack(std::vector<uint32_t> px) {
+    for (uint32_t& v : px) v |= 0xFF000000u;  // premultiplied: the colour over black is the stored colour
+    return px;
+}
+
+}  // namespace
+
+TEST_F(WheelWindowTest, ThreeDetectedFilesShowTheirCountInsteadOfTheLayerDots) {
+    SendMessageW(wheelWindow, WM_APP_OPENWHEEL, PackPressPoint({400, 300}), 0);
+    ASSERT_TRUE(IsWindowVisible(wheelWindow));
+    // The shell here has no Explorer selection: hand the wheel three images the way the opening does.
+    KeepDetectedSelection({{L"C:\\foto\\a.png", L"C:\\foto\\b.jpg", L"C:\\foto\\c.webp"}, {L"C:\\foto\\d.pdf"}});
+    ASSERT_EQ(targets.size(), 3u);
+    RenderWheel(wheelWindow);
+    Pump();
+    Sleep(200);  // the window manager may show the new picture a moment later
+    std::vector<uint32_t> shown = CaptureWheel();
+
+    WheelState main;
+    std::vector<uint32_t> withFiles = OverBlack(Paint(main, 3)), withDots = OverBlack(Paint(main, 0));
+    EXPECT_GT(AccentPixels(shown, 135, 154, 70, 16), 10) << "\"3 FILE\" in sky blue";
+    EXPECT_GT(AccentPixels(shown, 135, 171, 70, 12), 5) << "\"\u2715 Tutup\" in sky blue";
+    EXPECT_EQ(BrightPixels(shown, 135, 156, 70, 14), 0) << "no white layer title";
+    // The centre as drawn on the screen is the picture of three files, not the one with title and dots.
+    EXPECT_LT(CountDifferent(shown, withFiles, 130, 150, 80, 40), 40);
+    EXPECT_GT(CountDifferent(shown, withDots, 130, 150, 80, 40), 60);
+    EXPECT_LT(CountDifferent(shown, withFiles, 125, 125, 90, 90), 60) << "the whole centre disc";
+
+    HideWheel(wheelWindow);
+    EXPECT_TRUE(targets.empty());
+    EXPECT_TRUE(selectedPdfs.empty()) << "the PDFs of the opening go with the targets";
     Pump();
 }
