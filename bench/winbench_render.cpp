@@ -69,39 +69,48 @@ int main() {
     GdiplusStartup(&token, &input, nullptr);
     ApplyDefaultWheelConfig(wheelConfig);
     RegisterWheelClass(GetModuleHandleW(nullptr));
+    // The peer presents into a window of its own: sharing one would resize it on every render
+    // once the wheel is drawn larger than the peer.
+    HWND peerWindow = CreateWheelWindow(GetModuleHandleW(nullptr));
     HWND hwnd = CreateWheelWindow(GetModuleHandleW(nullptr));
     wheelState.pressPoint = {400, 300};
     ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    ShowWindow(peerWindow, SW_SHOWNOACTIVATE);
 
     const int rounds = 200;
     for (int i = 0; i < 20; ++i) {
         RenderWheel(hwnd);
-        PeerRender(hwnd);
+        PeerRender(peerWindow);
     }
-    // Interleaved, so that load from other work on the machine falls on both alike.
-    RenderTimings sum;
-    double ours = 0, peer = 0;
-    for (int i = 0; i < rounds; ++i) {
-        wheelState.hovered = i % 6 - 1;
-        auto t0 = Clock::now();
-        RenderWheel(hwnd);
-        auto t1 = Clock::now();
-        PeerRender(hwnd);
-        auto t2 = Clock::now();
-        ours += std::chrono::duration<double, std::milli>(t1 - t0).count();
-        peer += std::chrono::duration<double, std::milli>(t2 - t1).count();
-        sum.shapes += lastRenderTimings.shapes;
-        sum.texts += lastRenderTimings.texts;
-        sum.present += lastRenderTimings.present;
+    // At the base DPI and at 150 %, where the picture has 2.25 times the pixels.
+    for (int dpi : {96, 144}) {
+        wheelState.dpi = dpi;
+        RenderWheel(hwnd);  // the fonts of this size warmed up
+        // Interleaved, so that load from other work on the machine falls on both alike.
+        RenderTimings sum;
+        double ours = 0, peer = 0;
+        for (int i = 0; i < rounds; ++i) {
+            wheelState.hovered = i % 6 - 1;
+            auto t0 = Clock::now();
+            RenderWheel(hwnd);
+            auto t1 = Clock::now();
+            PeerRender(peerWindow);
+            auto t2 = Clock::now();
+            ours += std::chrono::duration<double, std::milli>(t1 - t0).count();
+            peer += std::chrono::duration<double, std::milli>(t2 - t1).count();
+            sum.shapes += lastRenderTimings.shapes;
+            sum.texts += lastRenderTimings.texts;
+            sum.present += lastRenderTimings.present;
+        }
+        ours /= rounds;
+        peer /= rounds;
+        std::printf("RenderWheel at %d DPI: %.2f ms per render (shapes %.2f, texts %.2f, setup+present %.2f)\n", dpi,
+                    ours, sum.shapes / rounds / 1000, sum.texts / rounds / 1000, sum.present / rounds / 1000);
+        std::printf("peer render from nothing (340 x 340): %.2f ms\n", peer);
+        std::printf("ratio RenderWheel at %d DPI / peer: %.2f\n", dpi, ours / peer);
     }
-    ours /= rounds;
-    peer /= rounds;
-
-    std::printf("RenderWheel: %.2f ms per render (shapes %.2f, texts %.2f, setup+present %.2f)\n", ours,
-                sum.shapes / rounds / 1000, sum.texts / rounds / 1000, sum.present / rounds / 1000);
-    std::printf("peer render from nothing: %.2f ms\n", peer);
-    std::printf("ratio RenderWheel / peer: %.2f\n", ours / peer);
     DestroyWindow(hwnd);
+    DestroyWindow(peerWindow);
     GdiplusShutdown(token);
     CoUninitialize();
     return 0;

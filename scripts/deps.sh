@@ -7,7 +7,7 @@ set -euo pipefail
 run_pkgs=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
           googletest wine wine64 xvfb xauth)
 test_pkgs=(g++ libgtest-dev libbenchmark-dev clang libclang-rt-14-dev xdotool x11-apps imagemagick
-           qpdf poppler-utils img2pdf python3 procps fonts-dejavu-core libimage-exiftool-perl)
+           qpdf poppler-utils img2pdf python3 procps fonts-dejavu-core fonts-symbola libimage-exiftool-perl)
 
 pkgs=("${run_pkgs[@]}")
 [ "${1:-all}" = run ] || pkgs+=("${test_pkgs[@]}")

@@ -1,10 +1,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/gdiplus_flat.h"
+#include "base/log_line.h"
 #include "base/win_handles.h"
 #include "config/wheel_config.h"
 #include "targets/targets_win.h"
@@ -60,21 +63,75 @@ const std::wstring& FontFaceName() {
     return name;
 }
 
-bool CreateFamily(GdipFontFamilyHolder& family) {
-    const std::wstring& face = FontFaceName();
+// The icon glyphs are symbols that text faces often lack, and the library draws a missing
+// glyph as an empty box rather than borrowing it from another face. Each glyph is drawn in the
+// first of these that has it; the wheel's own face comes first, so its look is kept wherever it can.
+const wchar_t* const kSymbolFaces[] = {L"Segoe UI Symbol", L"Segoe UI Emoji", L"DejaVu Sans", L"DejaVu Sans Mono",
+                                       L"Symbola"};
+
+// Whether the font system has a face of exactly this name holding every character of text.
+// Asked through a DC, since only there a missing glyph can be told from one that is present.
+bool FaceHasGlyphs(const std::wstring& face, std::wstring_view text) {
+    if (face.empty() || face.size() >= LF_FACESIZE || text.empty() || !FaceExists(face.c_str())) return false;
+    ScopedMemoryDc dc(CreateCompatibleDC(nullptr));
+    if (!dc) return false;
+    LOGFONTW lf = {};
+    lf.lfHeight = -32;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    face.copy(lf.lfFaceName, face.size());
+    ScopedGdiObject<HFONT> font(CreateFontIndirectW(&lf));
+    if (!font) return false;
+    ScopedSelectObject selected(dc.get(), font.get());
+    // The font mapper hands out some other face for a name it does not know.
+    WCHAR selectedFace[LF_FACESIZE] = {};
+    if (!GetTextFaceW(dc.get(), LF_FACESIZE, selectedFace) || _wcsicmp(selectedFace, face.c_str()) != 0) return false;
+    std::vector<WORD> indices(text.size());
+    if (GetGlyphIndicesW(dc.get(), text.data(), static_cast<int>(text.size()), indices.data(),
+                         GGI_MARK_NONEXISTING_GLYPHS) == GDI_ERROR)
+        return false;
+    return std::none_of(indices.begin(), indices.end(), [](WORD i) { return i == 0xFFFF; });
+}
+
+bool CreateFamily(const std::wstring& face, GdipFontFamilyHolder& family) {
     return !face.empty() && GdipCreateFontFamilyFromName(face.c_str(), nullptr, family.put()) == Ok;
 }
 
+// One icon face per face actually used by the picture being drawn.
+struct IconFont {
+    const std::wstring* face;
+    GdipFontFamilyHolder family;
+    GdipFontHolder font;
+};
+
 struct Fonts {
-    GdipFontHolder label, icon, smallFont;
-    GpFont* For(FontRole role) const {
-        switch (role) {
-        case FontRole::Icon: return icon.get();
+    GdipFontHolder label, smallFont;
+    std::vector<IconFont> icons;
+    GpFont* For(const DrawOp& op) const {
+        switch (op.font) {
+        case FontRole::Icon: {
+            const std::wstring& face = IconFaceFor(op.text);
+            for (const IconFont& icon : icons)
+                if (*icon.face == face) return icon.font.get();
+            return nullptr;
+        }
         case FontRole::Small: return smallFont.get();
         default: return label.get();
         }
     }
 };
+
+void CreateIconFonts(const WheelPicture& picture, float pixels, Fonts& fonts) {
+    for (const DrawOp& op : picture.ops) {
+        if (op.kind != DrawKind::Text || op.font != FontRole::Icon || op.text.empty()) continue;
+        const std::wstring* face = &IconFaceFor(op.text);
+        if (std::any_of(fonts.icons.begin(), fonts.icons.end(), [&](const IconFont& f) { return *f.face == *face; }))
+            continue;
+        IconFont icon{face, {}, {}};
+        if (CreateFamily(*face, icon.family))
+            GdipCreateFont(icon.family.get(), pixels, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel, icon.font.put());
+        fonts.icons.push_back(std::move(icon));
+    }
+}
 
 void FillAndOutline(GpGraphics* g, GpPath* path, const DrawOp& style) {
     if (style.fill) {
@@ -131,7 +188,7 @@ void DrawCircle(GpGraphics* g, const DrawOp& op) {
 }
 
 void DrawTextOp(GpGraphics* g, const DrawOp& op, const Fonts& fonts, GpStringFormat* format) {
-    GpFont* font = fonts.For(op.font);
+    GpFont* font = fonts.For(op);
     if (!font || op.text.empty()) return;
     GpSolidFill* fill = nullptr;
     if (GdipCreateSolidFill(op.color, &fill) != Ok) return;
@@ -142,17 +199,36 @@ void DrawTextOp(GpGraphics* g, const DrawOp& op, const Fonts& fonts, GpStringFor
 
 }  // namespace
 
+const std::wstring& IconFaceFor(std::wstring_view glyph) {
+    // Resolved once per glyph and process, like the label face; the table holds a dozen glyphs.
+    // A deque: the references handed out stay valid as entries are added.
+    static std::deque<std::pair<std::wstring, std::wstring>> resolved;
+    for (const auto& [text, face] : resolved)
+        if (text == glyph) return face;
+    std::wstring face = FontFaceName();
+    if (!FaceHasGlyphs(face, glyph)) {
+        for (const wchar_t* candidate : kSymbolFaces)
+            if (FaceHasGlyphs(candidate, glyph)) {
+                face = candidate;
+                break;
+            }
+    }
+    resolved.emplace_back(std::wstring(glyph), std::move(face));
+    return resolved.back().second;
+}
+
 bool PaintWheelPicture(void* bits, const WheelPicture& picture, RenderTimings* timings) {
     using Clock = std::chrono::steady_clock;
     Clock::duration shapeTime{}, textTime{};
+    const int size = picture.metrics.size;
     // Draw straight into the caller's memory as premultiplied ARGB, which is what a
     // per-pixel-alpha layered window takes; a DC-based graphics object would drop the alpha.
     // Every render starts from fully transparent pixels (a plain fill: the library's own clear
     // costs more than a millisecond in some implementations).
-    std::memset(bits, 0, static_cast<size_t>(kWheelSize) * kWheelSize * 4);
+    std::memset(bits, 0, static_cast<size_t>(size) * size * 4);
     GpBitmap* rawCanvas = nullptr;
-    if (GdipCreateBitmapFromScan0(kWheelSize, kWheelSize, kWheelSize * 4, PixelFormat32bppPARGB,
-                                  static_cast<BYTE*>(bits), &rawCanvas) != Ok)
+    if (GdipCreateBitmapFromScan0(size, size, size * 4, PixelFormat32bppPARGB, static_cast<BYTE*>(bits), &rawCanvas) !=
+        Ok)
         return false;
     GdipImageHolder canvas(rawCanvas);
     GdipGraphicsHolder graphics;
@@ -161,14 +237,19 @@ bool PaintWheelPicture(void* bits, const WheelPicture& picture, RenderTimings* t
     GdipSetTextRenderingHint(graphics.get(), Gdiplus::TextRenderingHintClearTypeGridFit);
 
     Clock::time_point t0 = Clock::now();
+    // Font sizes in pixels of the wheel's DPI: the surface's own resolution is whatever the
+    // library assumes for a bitmap and need not be the monitor's.
+    const int32_t dpi = picture.metrics.dpi;
     GdipFontFamilyHolder family;
     Fonts fonts;
     GdipStringFormatHolder format;
-    if (CreateFamily(family)) {
-        GdipCreateFont(family.get(), kLabelFontSize, Gdiplus::FontStyleBold, Gdiplus::UnitPoint, fonts.label.put());
-        GdipCreateFont(family.get(), kIconFontSize, Gdiplus::FontStyleRegular, Gdiplus::UnitPoint, fonts.icon.put());
-        GdipCreateFont(family.get(), kSmallFontSize, Gdiplus::FontStyleBold, Gdiplus::UnitPoint, fonts.smallFont.put());
+    if (CreateFamily(FontFaceName(), family)) {
+        GdipCreateFont(family.get(), FontPixelSize(FontRole::Label, dpi), Gdiplus::FontStyleBold, Gdiplus::UnitPixel,
+                       fonts.label.put());
+        GdipCreateFont(family.get(), FontPixelSize(FontRole::Small, dpi), Gdiplus::FontStyleBold, Gdiplus::UnitPixel,
+                       fonts.smallFont.put());
     }
+    CreateIconFonts(picture, FontPixelSize(FontRole::Icon, dpi), fonts);
     if (GdipCreateStringFormat(0, LANG_NEUTRAL, format.put()) == Ok) {
         GdipSetStringFormatAlign(format.get(), Gdiplus::StringAlignmentCenter);
         GdipSetStringFormatLineAlign(format.get(), Gdiplus::StringAlignmentCenter);
@@ -201,6 +282,29 @@ bool PaintWheelPicture(void* bits, const WheelPicture& picture, RenderTimings* t
     return true;
 }
 
+int32_t MonitorDpiAt(ScreenPoint point) {
+    using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+    // Per-monitor DPI exists from Windows 8.1 on; the library stays loaded for the process.
+    static const GetDpiForMonitorFn getDpiForMonitor = []() -> GetDpiForMonitorFn {
+        HMODULE shcore = LoadLibraryW(L"shcore.dll");
+        return shcore ? reinterpret_cast<GetDpiForMonitorFn>(
+                            reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")))
+                      : nullptr;
+    }();
+    if (getDpiForMonitor) {
+        HMONITOR monitor = MonitorFromPoint(POINT{point.x, point.y}, MONITOR_DEFAULTTONEAREST);
+        UINT dpiX = 0, dpiY = 0;
+        const int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
+        HRESULT hr = getDpiForMonitor(monitor, kEffectiveDpi, &dpiX, &dpiY);
+        if (SUCCEEDED(hr) && dpiX > 0) return static_cast<int32_t>(dpiX);
+        LogMessage(L"MonitorDpiAt: GetDpiForMonitor failed hr=0x%08X", static_cast<unsigned>(hr));
+    }
+    // The system DPI, which is every monitor's where the system has no per-monitor DPI.
+    ScopedGetDc screen(nullptr);
+    int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSX) : 0;
+    return dpi > 0 ? dpi : kBaseDpi;
+}
+
 void RenderWheel(HWND hwnd) {
     const auto start = std::chrono::steady_clock::now();
     ScopedGetDc screen(nullptr);
@@ -208,10 +312,14 @@ void RenderWheel(HWND hwnd) {
     ScopedMemoryDc memory(CreateCompatibleDC(screen.get()));
     if (!memory) return;
 
+    static WheelPicture picture;  // reused: its operation list keeps its capacity between renders
+    BuildWheelPicture(wheelState, wheelConfig, targets.size(), picture);
+    const WheelMetrics& m = picture.metrics;
+
     BITMAPINFO bmi = {};
     bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
-    bmi.bmiHeader.biWidth = kWheelSize;
-    bmi.bmiHeader.biHeight = -kWheelSize;  // top-down rows
+    bmi.bmiHeader.biWidth = m.size;
+    bmi.bmiHeader.biHeight = -m.size;  // top-down rows
     bmi.bmiHeader.biPlanes = 1;
     bmi.bmiHeader.biBitCount = 32;
     bmi.bmiHeader.biCompression = BI_RGB;
@@ -220,13 +328,11 @@ void RenderWheel(HWND hwnd) {
     if (!bitmap || !bits) return;
     ScopedSelectObject selected(memory.get(), bitmap.get());
 
-    static WheelPicture picture;  // reused: its operation list keeps its capacity between renders
-    BuildWheelPicture(wheelState, wheelConfig, targets.size(), picture);
     RenderTimings timings;
     PaintWheelPicture(bits, picture, &timings);
 
-    POINT destination = {wheelState.pressPoint.x - kWheelCentre, wheelState.pressPoint.y - kWheelCentre};
-    SIZE size = {kWheelSize, kWheelSize};
+    POINT destination = {wheelState.pressPoint.x - m.centre, wheelState.pressPoint.y - m.centre};
+    SIZE size = {m.size, m.size};
     POINT source = {0, 0};
     BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     UpdateLayeredWindow(hwnd, screen.get(), &destination, &size, memory.get(), &source, 0, &blend, ULW_ALPHA);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "config/wheel_config.h"
+#include "wheel/geometry.h"
 #include "wheel/wheel_state.h"
 
 enum class DrawKind { Circle, Pie, Text };
@@ -52,8 +53,13 @@ inline constexpr float kLabelFontSize = 9.5f;
 inline constexpr float kIconFontSize = 14.0f;
 inline constexpr float kSmallFontSize = 8.0f;
 
+// The font's size in pixels at dpi: its points at that DPI, so that it grows with the boxes
+// it is laid out in rather than with whatever DPI the drawing surface claims.
+float FontPixelSize(FontRole role, int32_t dpi);
+
 struct WheelPicture {
     std::vector<DrawOp> ops;
+    WheelMetrics metrics;  // the window the ops are laid out in
     wchar_t countText[32] = {};  // "%d FILE"; ops point into it
     WheelPicture() = default;
     WheelPicture(const WheelPicture&) = delete;  // ops hold views into countText
@@ -62,7 +68,10 @@ struct WheelPicture {
 
 // The glyph drawn above a label; "○" for any label without one of its own.
 std::wstring_view GlyphForLabel(std::wstring_view label);
+// Every glyph GlyphForLabel can give, the one for other labels last.
+std::vector<std::wstring_view> TableGlyphs();
 // Labels of the current mode's sectors (the active layer's list on the main wheel).
 std::vector<std::wstring_view> WheelLabels(const WheelState& state, const WheelConfig& config);
-// Rebuilds picture.ops for the state; texts refer to config, to static text or to picture.countText.
+// Rebuilds picture.ops for the state at state.dpi; texts refer to config, to static text or to
+// picture.countText.
 void BuildWheelPicture(const WheelState& state, const WheelConfig& config, size_t fileCount, WheelPicture& picture);

@@ -13,14 +13,18 @@ struct ScreenPoint {
 inline constexpr int32_t kHoveredNone = -1;
 inline constexpr int32_t kHoveredCentre = -2;
 
+// The picture's lengths are given at this DPI and scaled by dpi / kBaseDpi.
+inline constexpr int32_t kBaseDpi = 96;
+
 struct WheelState {
     WheelMode mode = WheelMode::Main;
     int32_t layer = 0;
     int32_t hovered = kHoveredNone;
     ScreenPoint pressPoint;
+    int32_t dpi = kBaseDpi;  // of the monitor under pressPoint, taken at each opening
 };
 
-// Window geometry, in window pixels.
+// Window geometry at kBaseDpi, in window pixels.
 inline constexpr int kWheelSize = 340;
 inline constexpr int kWheelCentre = 170;
 inline constexpr float kCentreRadius = 45.0f;

@@ -29,8 +29,11 @@ void OpenWheel(HWND hwnd, ScreenPoint pressPoint, HWND foreground) {
     LogMessage(L"Step 2: Reset UI state, SetWindowPos, RenderWheel, SetForegroundWindow");
     ResetForOpening(wheelState);
     wheelState.pressPoint = pressPoint;
-    SetWindowPos(hwnd, HWND_TOPMOST, wheelState.pressPoint.x - kWheelCentre, wheelState.pressPoint.y - kWheelCentre,
-                 kWheelSize, kWheelSize, SWP_SHOWWINDOW);
+    // Drawn at the DPI of the monitor under the press; the hit test reads the same value.
+    wheelState.dpi = MonitorDpiAt(pressPoint);
+    const WheelMetrics m = MetricsForDpi(wheelState.dpi);
+    SetWindowPos(hwnd, HWND_TOPMOST, wheelState.pressPoint.x - m.centre, wheelState.pressPoint.y - m.centre, m.size,
+                 m.size, SWP_SHOWWINDOW);
     RenderWheel(hwnd);
     // With the focus on the wheel, a click elsewhere takes it away and the focus-loss path hides it.
     SetForegroundWindow(hwnd);

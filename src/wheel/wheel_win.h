@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 #include "wheel/wheel_logic.h"
 #include "wheel/wheel_state.h"
@@ -31,13 +32,21 @@ void HideWheel(HWND hwnd);
 void HitTestWheel(HWND hwnd, int x, int y);
 void DispatchWheelSelection(HWND hwnd);
 
-// Draws the current state and presents it as the window's per-pixel-alpha content.
+// Draws the current state at wheelState.dpi and presents it as the window's per-pixel-alpha
+// content, centred on the press point.
 void RenderWheel(HWND hwnd);
+// The DPI of the monitor nearest to a screen point (the system DPI where monitors have none of
+// their own): the wheel opened there is drawn at it.
+int32_t MonitorDpiAt(ScreenPoint point);
+// The face the renderer draws an icon glyph in: the first of its chain that has the glyph,
+// else the label face. Resolved once per glyph and process.
+const std::wstring& IconFaceFor(std::wstring_view glyph);
 
 struct WheelPicture;
 struct RenderTimings;
-// Paints the picture into 340 x 340 premultiplied ARGB pixels (top-down rows); false when the
-// graphics library cannot draw there. Every drawing object is released before it returns.
+// Paints the picture into picture.metrics.size squared premultiplied ARGB pixels (top-down rows);
+// false when the graphics library cannot draw there. Every drawing object is released before it
+// returns.
 bool PaintWheelPicture(void* bits, const WheelPicture& picture, RenderTimings* timings);
 
 // Time spent in the last RenderWheel, split for the benchmark (microseconds).

@@ -17,6 +17,7 @@ import sys
 import time
 
 import e2e_actions
+import e2e_dpi
 
 EXE = sys.argv[1]
 OUT = sys.argv[2]            # folder for failure screenshots and the URL record
@@ -887,6 +888,7 @@ def main():
         scenario_web(8, 560, 390, 4, 180, "GitHub", "https://github.com/", log)
         scenario_web(9, 420, 330, 5, 36, "YouTube", "https://www.youtube.com/", log)
         scenario_renders(log)
+        dpi_base = e2e_dpi.measure_base(sys.modules[__name__], log)
         e2e_actions.run_all(sys.modules[__name__], log, env)
         # Every log line carries the stamp and ends in CR LF.
         raw = log.raw().decode("utf-8", errors="replace")
@@ -898,6 +900,8 @@ def main():
         else:
             scenario_menu(icon_box, log)
             scenario_exit(program, icon_box, log, env)
+            # A second start of the program with the display at 150 %.
+            e2e_dpi.run(sys.modules[__name__], log, env, dpi_base)
     except Exception as e:  # a broken step must still produce a verdict line
         import traceback
         traceback.print_exc()

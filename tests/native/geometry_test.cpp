@@ -101,3 +101,47 @@ TEST(WheelHitTest, RedrawOnlyWhenTheHoveredValueChanges) {
     EXPECT_EQ(s.hovered, kHoveredCentre);
     EXPECT_FALSE(UpdateHovered(s, c, 160, 165)) << "still in the centre";
 }
+
+TEST(WheelGeometry, MetricsPerDpiKeepAWholePixelCentre) {
+    struct Case {
+        int dpi, size, centre;
+    } cases[] = {{96, 340, 170}, {120, 426, 213}, {144, 510, 255}, {168, 596, 298}, {192, 680, 340}, {288, 1020, 510},
+                 {0, 340, 170}, {20, 340, 170}, {-96, 340, 170}, {1000000, 340, 170}};
+    for (const Case& k : cases) {
+        WheelMetrics m = MetricsForDpi(k.dpi);
+        EXPECT_EQ(m.size, k.size) << k.dpi;
+        EXPECT_EQ(m.centre, k.centre) << k.dpi;
+    }
+}
+
+// At a higher DPI every point of the 96-DPI window, scaled about the centre, hits the same
+// sector (or the centre). The steps keep the scaled offsets whole, so no rounding enters.
+TEST(WheelHitTest, ScaledPointsHitTheSameSectorAtEveryDpi) {
+    struct Case {
+        int dpi, step;
+    } dpis[] = {{120, 4}, {144, 2}, {192, 1}};
+    for (const Case& k : dpis)
+        for (size_t n = 1; n <= 5; ++n)
+            for (WheelMode mode : {WheelMode::Main, WheelMode::FormatSub, WheelMode::SnipSub}) {
+                WheelConfig c = WithCounts(n, 6 - n);
+                WheelState base = Mode(mode, static_cast<int>(n) % 2);
+                WheelState scaled = base;
+                scaled.dpi = k.dpi;
+                const int centre = MetricsForDpi(k.dpi).centre;
+                const int num = k.dpi, den = 96;
+                for (int dy = -200; dy <= 200; dy += k.step)
+                    for (int dx = -200; dx <= 200; dx += k.step) {
+                        int32_t want = HitTestSector(base, c, 170 + dx, 170 + dy);
+                        int32_t got = HitTestSector(scaled, c, centre + dx * num / den, centre + dy * num / den);
+                        ASSERT_EQ(got, want) << "dpi " << k.dpi << " n " << n << " at " << dx << "," << dy;
+                    }
+            }
+    // The dead zone's edge at 144 DPI: radius 67.5 about (255, 255).
+    WheelConfig c = WithCounts(5, 5);
+    WheelState s;
+    s.dpi = 144;
+    EXPECT_EQ(HitTestSector(s, c, 255 + 67, 255), kHoveredCentre);
+    EXPECT_EQ(HitTestSector(s, c, 255 + 68, 255), 0);
+    EXPECT_EQ(HitTestSector(s, c, 255, 255 - 67), kHoveredCentre);
+    EXPECT_EQ(HitTestSector(s, c, 255, 255 - 68), 3);
+}

@@ -499,3 +499,64 @@ TEST(WheelGlyphs, TableIsWholeLabelAndCaseSensitive) {
     };
     for (const Case& k : cases) EXPECT_EQ(S(GlyphForLabel(k.label)), k.glyph) << "\"" << Narrow(k.label) << "\"";
 }
+
+// ---------------------------------------------------------------------------------------------
+// Scaled displays
+
+// At any DPI the picture is the 96-DPI one scaled about the window's centre: same operations in
+// the same order, every length times dpi / 96, every position within a pixel of the scaled one.
+TEST(WheelPicture, PictureAtHigherDpiIsTheBasePictureScaled) {
+    WheelConfig c = Defaults();
+    struct Case {
+        WheelMode mode;
+        int layer, hovered;
+        size_t files;
+    } states[] = {{WheelMode::Main, 0, kHoveredNone, 0}, {WheelMode::Main, 1, 3, 0}, {WheelMode::Main, 0, kHoveredCentre, 2},
+                  {WheelMode::Main, 0, 0, 7}, {WheelMode::FormatSub, 0, 3, 0}, {WheelMode::SnipSub, 0, 1, 4}};
+    for (int dpi : {120, 144, 192}) {
+        const float s = dpi / 96.0f;
+        for (const Case& k : states) {
+            WheelState state = StateOf(k.mode, k.layer, k.hovered);
+            WheelPicture base, scaled;
+            BuildWheelPicture(state, c, k.files, base);
+            state.dpi = dpi;
+            BuildWheelPicture(state, c, k.files, scaled);
+            EXPECT_EQ(base.metrics.size, 340);
+            EXPECT_EQ(scaled.metrics.dpi, dpi);
+            EXPECT_NEAR(scaled.metrics.size, 340 * s, 1.0f) << dpi;
+            ASSERT_EQ(scaled.ops.size(), base.ops.size()) << dpi;
+            for (size_t i = 0; i < base.ops.size(); ++i) {
+                const DrawOp &b = base.ops[i], &o = scaled.ops[i];
+                const std::string at = "dpi " + std::to_string(dpi) + " op " + std::to_string(i);
+                EXPECT_EQ(o.kind, b.kind) << at;
+                // The centre is a whole pixel: at 120 DPI it sits half a pixel off 170 * 1.25.
+                EXPECT_NEAR(o.rect.x, b.rect.x * s, 0.501f) << at;
+                EXPECT_NEAR(o.rect.y, b.rect.y * s, 0.501f) << at;
+                EXPECT_NEAR(o.rect.width, b.rect.width * s, 1e-3f) << at;
+                EXPECT_NEAR(o.rect.height, b.rect.height * s, 1e-3f) << at;
+                EXPECT_NEAR(o.penWidth, b.penWidth * s, 1e-4f) << at;
+                EXPECT_EQ(o.fill, b.fill) << at;
+                EXPECT_EQ(o.pen, b.pen) << at;
+                EXPECT_EQ(o.color, b.color) << at;
+                EXPECT_FLOAT_EQ(o.startAngle, b.startAngle) << at;
+                EXPECT_FLOAT_EQ(o.sweepAngle, b.sweepAngle) << at;
+                EXPECT_EQ(S(o.text), S(b.text)) << at;
+                EXPECT_EQ(o.font, b.font) << at;
+            }
+        }
+        // Fonts: 9.5, 14 and 8 points are 12.67, 18.67 and 10.67 pixels at 96 DPI.
+        for (auto [role, px96] : {std::pair{FontRole::Label, 12.6667f}, {FontRole::Icon, 18.6667f}, {FontRole::Small, 10.6667f}}) {
+            EXPECT_NEAR(FontPixelSize(role, 96), px96, 1e-3f);
+            EXPECT_NEAR(FontPixelSize(role, dpi), px96 * s, 1e-3f) << dpi;
+        }
+    }
+    // A failed DPI lookup (0) or a nonsense value draws the wheel at its base size.
+    for (int dpi : {0, -144, 100000}) {
+        WheelState state;
+        state.dpi = dpi;
+        WheelPicture p;
+        BuildWheelPicture(state, c, 0, p);
+        EXPECT_EQ(p.metrics.size, 340) << dpi;
+        EXPECT_NEAR(FontPixelSize(FontRole::Label, dpi), 12.6667f, 1e-3f) << dpi;
+    }
+}
