@@ -488,6 +488,14 @@ def scenario_startup(user, home, log):
     box = tray_icon_box(shot)
     R.check("startup: the tray icon appears at the right end of the taskbar", ok,
             f"taskbar shown: {taskbar_shown(shot)}, icon box: {box}", shot)
+    if box:
+        # The program's own icon: a dark disc (0x161B22) with sky-blue marks (0x0EA5E9); the
+        # system's generic application icon has neither.
+        pixels = [shot.px(x, y) for y in range(box[1], box[3] + 1) for x in range(box[0], box[2] + 1)]
+        dark = sum(1 for p in pixels if close(p, (0x16, 0x1B, 0x22), 16))
+        blue = sum(1 for p in pixels if close(p, (0x0E, 0xA5, 0xE9), 40))
+        R.check("startup: the tray shows the program's own icon, not the generic one", dark >= 20 and blue >= 4,
+                f"dark pixels {dark}, sky-blue pixels {blue} in {box}", shot)
     return box
 
 
