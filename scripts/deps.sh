@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on Debian, only what is missing.
-#   scripts/deps.sh          everything (build, all three test layers, fuzzing, benchmarks)
+#   scripts/deps.sh          everything (build, all test layers, fuzzing, benchmarks, installer)
 #   scripts/deps.sh run      only what building and starting the program needs
 set -euo pipefail
 
 run_pkgs=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
           googletest wine wine64 xvfb xauth)
 test_pkgs=(g++ libgtest-dev libbenchmark-dev clang libclang-rt-14-dev xdotool x11-apps imagemagick
-           qpdf poppler-utils img2pdf python3 procps fonts-dejavu-core fonts-symbola libimage-exiftool-perl)
+           qpdf poppler-utils img2pdf python3 procps fonts-dejavu-core fonts-symbola libimage-exiftool-perl
+           nsis zip)
 
 pkgs=("${run_pkgs[@]}")
 [ "${1:-all}" = run ] || pkgs+=("${test_pkgs[@]}")

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs the three test layers:
+# Installs what is missing, builds everything and runs the test layers:
 #   1. native: the portable logic (GoogleTest under ctest), plus the libFuzzer targets for a short time;
 #   2. windows: the Win32 pieces, cross-built and run under Wine on real files;
-#   3. end to end: the real TarvixTool.exe in a Wine virtual desktop, driven with xdotool.
+#   3. end to end: the real TarvixTool.exe in a Wine virtual desktop, driven with xdotool;
+#   4. installer: the installer and the portable zip are built, then installed, used and
+#      uninstalled silently in a fresh Wine prefix.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh || exit 1
@@ -45,6 +47,10 @@ windows() {
 end_to_end() {
   tests/e2e/run_e2e.sh build/windows/TarvixTool.exe
 }
+installer() {
+  cmake --build --preset windows --target installer || return 1
+  tests/e2e/install_e2e.sh build/windows/TarvixTool-1.9-setup.exe
+}
 
 . scripts/xvfb.sh
 start_xvfb 91 || exit 1
@@ -57,6 +63,12 @@ if [ -x tests/e2e/run_e2e.sh ] && [ -f build/windows/TarvixTool.exe ]; then
 else
   failed=$((failed + 1))
   failures+=("end-to-end tests (not run: no program was built)")
+fi
+if [ -x tests/e2e/install_e2e.sh ] && [ -f build/windows/TarvixTool.exe ]; then
+  layer "installer tests under wine" installer
+else
+  failed=$((failed + 1))
+  failures+=("installer tests (not run: no program was built)")
 fi
 
 echo

@@ -14,11 +14,12 @@
 
 HINSTANCE appInstance = nullptr;
 HWND trayWindow = nullptr;
+const wchar_t kTrayClass[] = L"TarvixTrayClass";
 
 namespace {
 
-const wchar_t kTrayClass[] = L"TarvixTrayClass";
 const wchar_t kAboutCaption[] = L"Tentang Tarvix Tool v1.9";
+const wchar_t kAutostartText[] = L"Jalankan saat Windows mulai";
 
 NOTIFYICONDATAW trayIcon = {};
 // Explorer broadcasts this after it restarts; the icon must then be added again.
@@ -41,12 +42,31 @@ void ShowTrayMenu(HWND hwnd) {
     AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
     AppendMenuW(menu.get(), MF_STRING, IDM_ABOUT, L"Tarvix Tool v1.9 (PDF Split Engine)");
     AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+    // Whether and how the program runs, together with "Exit". The check shows the registry as
+    // it is now: the user or another program may have changed it since the last opening.
+    AutostartState autostart = QueryAutostart(HKEY_CURRENT_USER, kRunKeyPath, RunningExePath());
+    AppendMenuW(menu.get(), MF_STRING | (AutostartMenuChecked(autostart) ? MF_CHECKED : MF_UNCHECKED), IDM_AUTOSTART,
+                kAutostartText);
     AppendMenuW(menu.get(), MF_STRING, IDM_EXIT, L"Exit");
     // The owner must be in the foreground, or the menu stays open when the user clicks elsewhere.
     SetForegroundWindow(hwnd);
     TrackPopupMenu(menu.get(), TPM_RIGHTBUTTON, pt.x, pt.y, 0, hwnd, nullptr);
     // Without a message after it, the menu fails to close or to open the next time it is asked for.
     PostMessageW(hwnd, WM_NULL, 0, 0);
+}
+
+void ToggleAutostart(HWND owner) {
+    std::wstring exePath = RunningExePath();
+    bool on = AutostartChoiceTurnsOn(QueryAutostart(HKEY_CURRENT_USER, kRunKeyPath, exePath));
+    LONG err = WriteAutostart(HKEY_CURRENT_USER, kRunKeyPath, exePath, on);
+    if (err == ERROR_SUCCESS) return;
+    // The user asked for a change that did not happen: say so, not only in the log.
+    wchar_t text[256];
+    FormatText(text, 256,
+               on ? L"Tarvix Tool tidak dapat diatur untuk berjalan saat Windows mulai (kode kesalahan %ld)."
+                  : L"Tarvix Tool tidak dapat dihapus dari daftar program saat Windows mulai (kode kesalahan %ld).",
+               static_cast<long>(err));
+    MessageBoxW(owner, text, L"Perhatian", MB_ICONWARNING);
 }
 
 void ShowAbout(HWND owner) {
@@ -81,7 +101,12 @@ LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
             LogMessage(L"TrayWindowProc: settings window not available in this build");
             break;
         case IDM_ABOUT: ShowAbout(hwnd); break;
+        case IDM_AUTOSTART: ToggleAutostart(hwnd); break;
         }
+        break;
+    case WM_APP_ALREADYRUNNING:
+        ShowTrayBalloon(L"Tarvix Tool sudah berjalan",
+                        L"Ikonnya ada di area notifikasi. Tahan M4 atau M5 untuk membuka wheel.");
         break;
     default:
         if (msg == taskbarCreatedMessage && msg != 0) AddTrayIcon();
@@ -92,6 +117,14 @@ LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
 
 int AppMain(HINSTANCE instance) {
     appInstance = instance;
+    // Before anything starts: a second copy would add its own icon and hook, and one press
+    // would then open two wheels and run the chosen action twice.
+    ScopedHandle singleInstance;
+    if (!ClaimSingleInstance(kSingleInstanceName, singleInstance)) {
+        HWND first = NotifyRunningCopy(kTrayClass, 3000);
+        LogMessage(L"AppMain: Tarvix Tool is already running (tray window %p), this copy exits", first);
+        return 0;
+    }
     CoInitialize(nullptr);
 
     GdiplusStartupInput gdiplusInput;

@@ -741,7 +741,7 @@ def open_tray_menu(icon_box):
     """Right-clicks the tray icon; returns (opened, screen before, screen after, menu box).
 
     The menu is the changed area next to the pointer (other windows may repaint as they lose
-    the focus, but not next to the tray). It holds five rows: three entries, two separators,
+    the focus, but not next to the tray). It holds six rows: four entries, two separators,
     so it is far taller than one row and wider than the icon."""
     ix, iy = (icon_box[0] + icon_box[2]) // 2, (icon_box[1] + icon_box[3]) // 2
     xdo("mousemove", ix, iy)
@@ -773,12 +773,12 @@ def scenario_menu(icon_box, log):
         xdo("click", 1)
         return lit
 
-    # Five rows: three entries and two thin separators, so the about entry sits in the middle
-    # and the settings entry at the top.
+    # Six rows: settings, a separator, about, a separator, start with Windows, Exit. The middle of
+    # the menu is the bottom edge of the about entry, so aim a few pixels above it.
     ok, before, shot, box = open_tray_menu(icon_box)
     if not R.check("menu: a right click on the tray icon opens its menu", ok, f"box {box}", shot):
         return
-    lit = choose(box, shot, (box[1] + box[3]) // 2)
+    lit = choose(box, shot, (box[1] + box[3]) // 2 - 5)
     cx, cy = SCREEN_W // 2, SCREEN_H // 2
 
     def about_box(s):

@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# Installation test of the real installer under Wine: a private Xvfb, a fresh prefix with a
+# virtual desktop (taskbar and tray included), then install_e2e.py installs silently, runs
+# the installed program (one copy only, the start-with-Windows entry of its tray menu) and
+# uninstalls silently.
+#
+#   tests/e2e/install_e2e.sh [path/to/TarvixTool-1.9-setup.exe]
+#       (default build/windows/TarvixTool-1.9-setup.exe; TarvixTool.exe must lie beside it)
+#
+# Builds nothing. Leaves failure screenshots in <setup folder>/install-e2e/. Ends with one
+# line "N passed, N failed" and a non-zero status when anything failed.
+set -uo pipefail
+
+root=$(cd "$(dirname "$0")/../.." && pwd)
+setup=${1:-$root/build/windows/TarvixTool-1.9-setup.exe}
+if [ ! -f "$setup" ] || [ ! -f "$(dirname "$setup")/TarvixTool.exe" ]; then
+  echo "no installer at $setup, or no TarvixTool.exe beside it (build the installer target)" >&2
+  echo "0 passed, 1 failed"
+  exit 1
+fi
+setup=$(cd "$(dirname "$setup")" && pwd)/$(basename "$setup")
+out=$(dirname "$setup")/install-e2e
+prefix=$out/prefix
+
+setup_failed=0
+xvfb_pid=
+runner_pid=
+
+cleanup() {
+  # Only what this run started: the runner and the X server (by pid) and the wineserver of
+  # this run's prefix, which takes the installed program with it.
+  if [ -n "$runner_pid" ]; then
+    kill "$runner_pid" 2>/dev/null || true
+    wait "$runner_pid" 2>/dev/null || true
+  fi
+  [ -d "$prefix" ] && { WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true; }
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
+}
+finish() {
+  local status=$?
+  trap - EXIT INT TERM
+  cleanup
+  local passed=0 failed=0
+  [ -f "$out/result" ] && read -r passed failed <"$out/result"
+  failed=$((failed + setup_failed))
+  # Nothing run, or a runner that ended badly without counting it, is a failure too.
+  if [ "$failed" -eq 0 ] && { [ "$passed" -eq 0 ] || [ "$status" -ne 0 ]; }; then failed=$((failed + 1)); fi
+  echo "$passed passed, $failed failed"
+  [ "$failed" -eq 0 ]
+}
+trap finish EXIT
+trap 'echo "FAIL  the run was interrupted"; exit 130' INT TERM
+
+setup_fail() {
+  echo "FAIL  setup: $1"
+  setup_failed=$((setup_failed + 1))
+  exit 1
+}
+
+if [ -d "$prefix" ]; then WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true; fi
+rm -rf "$prefix"
+mkdir -p "$out"
+rm -f "$out"/*.png "$out/result"
+
+# A display of our own. Another run may take the same free number at the same moment, so a
+# server that dies at once moves us to the next one.
+start_xvfb() {
+  local n=$1 deadline
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  deadline=$((SECONDS + 20))
+  until [ -e "/tmp/.X11-unix/X$n" ] && DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1; do
+    if [ $SECONDS -ge $deadline ] || ! kill -0 "$xvfb_pid" 2>/dev/null; then
+      kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null
+      xvfb_pid=
+      return 1
+    fi
+    sleep 0.1
+  done
+}
+n=${INSTALL_E2E_DISPLAY:-62}
+for attempt in 1 2 3 4 5; do
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || [ "$n" = 99 ]; do n=$((n + 1)); done
+  start_xvfb "$n" && break
+  n=$((n + 1))
+done
+[ -n "$xvfb_pid" ] || setup_fail "Xvfb did not start (see $out/xvfb.log)"
+export DISPLAY=":$n"
+echo "display :$n, prefix $prefix"
+
+export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all
+# No Mono or Gecko installers, no menu entries on the host.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+
+timeout 120 wineboot -i >"$out/wineboot.log" 2>&1 || setup_fail "wineboot -i failed (see $out/wineboot.log)"
+timeout 60 wineserver -w || setup_fail "wineserver did not settle after wineboot"
+# Every program joins one virtual desktop; the name "shell" gives it a taskbar with a tray.
+# The values must be in place before the desktop exists, hence the wineserver restart.
+{
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d shell /f &&
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /t REG_SZ /d 1024x768 /f
+} >"$out/reg.log" 2>&1 || setup_fail "registry settings (see $out/reg.log)"
+wineserver -k >/dev/null 2>&1
+timeout 30 wineserver -w
+
+timeout 200 /usr/bin/python3 "$root/tests/e2e/install_e2e.py" "$setup" "$(dirname "$setup")/TarvixTool.exe" "$out" &
+runner_pid=$!
+wait "$runner_pid"
+rc=$?
+runner_pid=
+if [ ! -f "$out/result" ]; then
+  setup_failed=$((setup_failed + 1))
+  echo "FAIL  the installation runner ended without a result (status $rc)"
+fi
+exit $rc
