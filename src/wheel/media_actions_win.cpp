@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "base/log_line.h"
+#include "capture/capture_win.h"
 #include "imaging/image_actions_win.h"
 #include "pdf/pdf_actions_win.h"
 #include "wheel/wheel_win.h"
@@ -11,9 +12,8 @@ void RunMediaAction(MediaAction action, const std::wstring& argument) {
     case MediaAction::Compress: ExecuteCompress(); break;
     case MediaAction::Pdf: ExecutePdf(); break;
     case MediaAction::Split: ExecutePdfSplit(); break;
-    // The screen tools come with their own piece of work; say so rather than pretend.
-    case MediaAction::AreaCrop: LogMessage(L"StartAreaCrop: not available in this build"); break;
-    case MediaAction::FullScreen: LogMessage(L"CaptureFullScreen: not available in this build"); break;
+    case MediaAction::AreaCrop: StartAreaCrop(); break;
+    case MediaAction::FullScreen: CaptureFullScreen(); break;
     case MediaAction::None: break;
     }
 }
