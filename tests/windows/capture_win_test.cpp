@@ -13,6 +13,7 @@
 #include "base/win_handles.h"
 #include "capture/capture_win.h"
 #include "win_test_util.h"
+#include "fake_tray_win.h"
 
 namespace {
 
@@ -66,47 +67,6 @@ std::wstring LogText() {
     Utf8ToWide(ReadFileBytes(TempLogPath()), text);
     return text;
 }
-
-// Stands in for the taskbar, which receives the balloon records.
-class BalloonCatcher {
-public:
-    BalloonCatcher() {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"Shell_TrayWnd";
-        RegisterClassW(&wc);
-        hwnd_ = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
-        records().clear();
-        SetNotifyWindow(hwnd_);
-    }
-    ~BalloonCatcher() {
-        SetNotifyWindow(nullptr);
-        if (hwnd_) DestroyWindow(hwnd_);
-        UnregisterClassW(L"Shell_TrayWnd", GetModuleHandleW(nullptr));
-    }
-    static bool Saw(const std::wstring& text) {
-        const std::string needle(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
-        for (const std::string& r : records())
-            if (r.find(needle) != std::string::npos) return true;
-        return false;
-    }
-
-private:
-    static std::vector<std::string>& records() {
-        static std::vector<std::string> all;
-        return all;
-    }
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-        if (msg == WM_COPYDATA) {
-            const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-            records().emplace_back(static_cast<const char*>(cds->lpData), cds->cbData);
-            return TRUE;
-        }
-        return DefWindowProcW(hwnd, msg, wParam, lParam);
-    }
-    HWND hwnd_ = nullptr;
-};
 
 void Pump(DWORD ms = 0) {
     const DWORD end = GetTickCount() + ms;
@@ -192,7 +152,7 @@ TEST_F(CaptureTest, SavedAreaHasItsSizeAndExactlyThePicturesPixels) {
 }
 
 TEST_F(CaptureTest, ChosenFileIsReplacedOnlyByACompletePictureAndFailuresAreReported) {
-    BalloonCatcher tray;
+    FakeTray tray;
     ScopedGdiObject<HBITMAP> picture = PatternPicture(64, 48);
     const std::wstring chosen = Path(L"old.png");
     ASSERT_TRUE(WriteFileBytes(chosen, "old picture"));
@@ -201,15 +161,15 @@ TEST_F(CaptureTest, ChosenFileIsReplacedOnlyByACompletePictureAndFailuresAreRepo
     EXPECT_FALSE(SaveScreenshotPng(L"StartAreaCrop", picture.get(), {60, 40, 10, 10}, chosen.c_str()));
     EXPECT_EQ(ReadFileBytes(chosen), "old picture");
     EXPECT_NE(LogText().find(L"StartAreaCrop: save FAILED for " + chosen), std::wstring::npos) << NarrowPath(LogText());
-    EXPECT_TRUE(BalloonCatcher::Saw(L"Screenshot Gagal Disimpan"));
-    EXPECT_TRUE(BalloonCatcher::Saw(L"Screenshot tidak bisa disimpan ke " + chosen));
+    EXPECT_TRUE(FakeTray::Saw(L"Screenshot Gagal Disimpan"));
+    EXPECT_TRUE(FakeTray::Saw(L"Screenshot tidak bisa disimpan ke " + chosen));
 
     // A folder that does not exist: the system's code is in the log.
     const std::wstring missing = Path(L"no-such-folder\\shot.png");
     EXPECT_FALSE(SaveScreenshotPng(L"CaptureFullScreen", picture.get(), {0, 0, 64, 48}, missing.c_str()));
     EXPECT_NE(LogText().find(L"CaptureFullScreen: save FAILED for " + missing + L", err="), std::wstring::npos)
         << NarrowPath(LogText());
-    EXPECT_TRUE(BalloonCatcher::Saw(L"Screenshot tidak bisa disimpan ke " + missing));
+    EXPECT_TRUE(FakeTray::Saw(L"Screenshot tidak bisa disimpan ke " + missing));
 
     // Confirmed in the dialog: replaced by the new picture, with no temporary file left behind.
     ASSERT_TRUE(SaveScreenshotPng(L"StartAreaCrop", picture.get(), {1, 2, 30, 20}, chosen.c_str()));

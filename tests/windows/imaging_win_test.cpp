@@ -24,6 +24,7 @@
 #include "targets/pickers_win.h"
 #include "targets/targets_win.h"
 #include "win_test_util.h"
+#include "fake_tray_win.h"
 
 namespace {
 
@@ -288,55 +289,9 @@ TEST_F(ImagingTest, InputWhoseOutputNameCannotBeBuiltIsSkipped) {
     EXPECT_EQ(Count(log, L"  Saving convert to: "), 0u);
 }
 
-namespace {
-
-// Stands in for the shell's tray: the notification call hands its record to this window.
-class FakeTray {
-public:
-    FakeTray() {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"Shell_TrayWnd";
-        RegisterClassW(&wc);
-        hwnd_ = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
-        received().clear();
-    }
-    ~FakeTray() {
-        if (hwnd_) DestroyWindow(hwnd_);
-        UnregisterClassW(L"Shell_TrayWnd", GetModuleHandleW(nullptr));
-    }
-    HWND hwnd() const { return hwnd_; }
-    // Whether any record handed over carried this text.
-    static bool Saw(const std::wstring& text) {
-        const std::string needle(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
-        for (const std::string& record : received())
-            if (record.find(needle) != std::string::npos) return true;
-        return false;
-    }
-
-private:
-    static std::vector<std::string>& received() {
-        static std::vector<std::string> records;
-        return records;
-    }
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-        if (msg == WM_COPYDATA) {
-            const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-            received().emplace_back(static_cast<const char*>(cds->lpData), cds->cbData);
-            return TRUE;
-        }
-        return DefWindowProcW(hwnd, msg, wParam, lParam);
-    }
-    HWND hwnd_ = nullptr;
-};
-
-}  // namespace
-
 TEST_F(ImagingTest, WebpFailsForEveryFileAndTheRunSaysNothingWasWritten) {
     FakeTray tray;
     ASSERT_NE(tray.hwnd(), nullptr);
-    SetNotifyWindow(tray.hwnd());
     const std::wstring a = Path(L"a.png"), b = Path(L"b.jpg");
     ASSERT_TRUE(fixture::WriteTransparentPng(a));
     ASSERT_TRUE(fixture::WritePatternJpeg(b));
@@ -354,7 +309,6 @@ TEST_F(ImagingTest, WebpFailsForEveryFileAndTheRunSaysNothingWasWritten) {
 
 TEST_F(ImagingTest, SuccessfulRunShowsNoNothingWrittenBalloon) {
     FakeTray tray;
-    SetNotifyWindow(tray.hwnd());
     const std::wstring a = Path(L"a.png");
     ASSERT_TRUE(fixture::WriteTransparentPng(a));
     targets = {Path(L"missing.png"), a};
