@@ -65,46 +65,10 @@ rm -rf "$prefix"
 mkdir -p "$out"
 rm -f "$out"/*.png "$out/result"
 
-# A display of our own. Another run may take the same free number at the same moment, so a
-# server that dies at once moves us to the next one.
-start_xvfb() {
-  local n=$1 deadline
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  deadline=$((SECONDS + 20))
-  until [ -e "/tmp/.X11-unix/X$n" ] && DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1; do
-    if [ $SECONDS -ge $deadline ] || ! kill -0 "$xvfb_pid" 2>/dev/null; then
-      kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null
-      xvfb_pid=
-      return 1
-    fi
-    sleep 0.1
-  done
-}
-n=${INSTALL_E2E_DISPLAY:-62}
-for attempt in 1 2 3 4 5; do
-  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || [ "$n" = 99 ]; do n=$((n + 1)); done
-  start_xvfb "$n" && break
-  n=$((n + 1))
-done
-[ -n "$xvfb_pid" ] || setup_fail "Xvfb did not start (see $out/xvfb.log)"
-export DISPLAY=":$n"
-echo "display :$n, prefix $prefix"
-
-export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all
-# No Mono or Gecko installers, no menu entries on the host.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-
-timeout 120 wineboot -i >"$out/wineboot.log" 2>&1 || setup_fail "wineboot -i failed (see $out/wineboot.log)"
-timeout 60 wineserver -w || setup_fail "wineserver did not settle after wineboot"
-# Every program joins one virtual desktop; the name "shell" gives it a taskbar with a tray.
-# The values must be in place before the desktop exists, hence the wineserver restart.
-{
-  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d shell /f &&
-    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /t REG_SZ /d 1024x768 /f
-} >"$out/reg.log" 2>&1 || setup_fail "registry settings (see $out/reg.log)"
-wineserver -k >/dev/null 2>&1
-timeout 30 wineserver -w
+. "$root/tests/e2e/wine_desktop.sh"
+start_display "${INSTALL_E2E_DISPLAY:-62}"
+echo "display $DISPLAY, prefix $prefix"
+boot_desktop_prefix "$prefix"
 
 timeout 200 /usr/bin/python3 "$root/tests/e2e/install_e2e.py" "$setup" "$(dirname "$setup")/TarvixTool.exe" "$out" &
 runner_pid=$!

@@ -74,31 +74,9 @@ mkdir -p "$out"
 rm -f "$out"/*.png "$out/result" "$out/urls.txt" "$out"/notepad-*.txt
 rm -rf "$out/media" "$out/split-reference"
 
-# A display of our own; :99 belongs to someone else's session. Another run may grab the same
-# free number at the same moment, so a server that dies at once moves us to the next one.
-start_xvfb() {
-  local n=$1 deadline
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  deadline=$((SECONDS + 20))
-  until [ -e "/tmp/.X11-unix/X$n" ] && DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1; do
-    if [ $SECONDS -ge $deadline ] || ! kill -0 "$xvfb_pid" 2>/dev/null; then
-      kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null
-      xvfb_pid=
-      return 1
-    fi
-    sleep 0.1
-  done
-}
-n=42
-for attempt in 1 2 3 4 5; do
-  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || [ "$n" = 99 ]; do n=$((n + 1)); done
-  start_xvfb "$n" && break
-  n=$((n + 1))
-done
-[ -n "$xvfb_pid" ] || setup_fail "Xvfb did not start (see $out/xvfb.log)"
-export DISPLAY=":$n"
-echo "display :$n, prefix $prefix"
+. "$root/tests/e2e/wine_desktop.sh"
+start_display 42
+echo "display $DISPLAY, prefix $prefix"
 
 export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all
 # No Mono or Gecko installers, no menu entries on the host.

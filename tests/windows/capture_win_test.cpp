@@ -80,15 +80,6 @@ void Pump(DWORD ms = 0) {
     } while (static_cast<int>(end - GetTickCount()) > 0);
 }
 
-size_t CountGdiObjects() {
-    DWORD n = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    if (n > 0) return n;
-    size_t live = 0;
-    for (uintptr_t slot = 1; slot < 0x10000; ++slot)
-        if (GetObjectType(reinterpret_cast<HGDIOBJ>(slot)) != 0) ++live;
-    return live;
-}
-
 // A top-most window of our own, painted with the pattern, as the "screen" to be captured.
 class PatternWindow {
 public:

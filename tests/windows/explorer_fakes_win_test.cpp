@@ -128,7 +128,7 @@ enum class Tab { Visible, Hidden, TopItself, OtherClass };
 constexpr int kOtherApp = -1, kNoForeground = -2, kTabOfFirst = -3;
 constexpr int kNoTopHandle = -1;  // the entry's get_HWND fails
 
-struct EntrySpec {
+struct EntryPlan {
     int top;  // which top-level Explorer window the entry belongs to, or kNoTopHandle
     Tab tab;
     Paths selection;
@@ -140,7 +140,7 @@ struct DetectCase {
     const char* name;
     int tops;        // top-level Explorer windows
     int foreground;  // one of them, or kOtherApp, kNoForeground, kTabOfFirst
-    std::vector<EntrySpec> entries;
+    std::vector<EntryPlan> entries;
     Paths desktop;
     Paths images, pdfs;
     const wchar_t* answer;
@@ -224,16 +224,16 @@ TEST_P(DetectPriorities, ChoosesTheWindowAndLogsEveryStep) {
     fake::ShellWindows shell;
     std::deque<Entry> entries;
     std::vector<HWND> entryTops, entryTabs;
-    for (const EntrySpec& spec : c.entries) {
-        HWND parent = spec.top >= 0 ? tops[static_cast<size_t>(spec.top)] : windows.Top();
-        HWND tab = spec.tab == Tab::TopItself
+    for (const EntryPlan& plan : c.entries) {
+        HWND parent = plan.top >= 0 ? tops[static_cast<size_t>(plan.top)] : windows.Top();
+        HWND tab = plan.tab == Tab::TopItself
                        ? parent
-                       : windows.Child(parent, spec.tab != Tab::Hidden,
-                                       spec.tab == Tab::OtherClass ? fake::kOtherClass : fake::kTabClass);
+                       : windows.Child(parent, plan.tab != Tab::Hidden,
+                                       plan.tab == Tab::OtherClass ? fake::kOtherClass : fake::kTabClass);
         ASSERT_NE(tab, nullptr);
-        entryTops.push_back(spec.top >= 0 ? parent : nullptr);
+        entryTops.push_back(plan.top >= 0 ? parent : nullptr);
         entryTabs.push_back(tab);
-        entries.emplace_back(entryTops.back(), tab, spec.selection);
+        entries.emplace_back(entryTops.back(), tab, plan.selection);
         shell.items.push_back(&entries.back().item);
     }
     Entry desktop(nullptr, nullptr, c.desktop);
@@ -255,17 +255,17 @@ TEST_P(DetectPriorities, ChoosesTheWindowAndLogsEveryStep) {
     size_t rejections = 0;
     bool anyImage = false;
     for (size_t i = 0; i < c.entries.size(); ++i) {
-        const EntrySpec& spec = c.entries[i];
+        const EntryPlan& plan = c.entries[i];
         const long index = static_cast<long>(i);
-        for (std::wstring& line : entries[i].EntryLines(index, entryTops[i], spec.isForeground))
+        for (std::wstring& line : entries[i].EntryLines(index, entryTops[i], plan.isForeground))
             expected.push_back(std::move(line));
-        const int visible = spec.tab == Tab::Hidden ? 0 : 1;
+        const int visible = plan.tab == Tab::Hidden ? 0 : 1;
         expected.push_back(L"Item[" + std::to_wstring(index) + L"]: hTabWnd=" + Ptr(entryTabs[i]) + L" (" +
-                           ClassOf(entryTabs[i]) + L"), isTabActive=" + std::to_wstring(spec.isTabActive) +
+                           ClassOf(entryTabs[i]) + L"), isTabActive=" + std::to_wstring(plan.isTabActive) +
                            L", IsVisible=" + std::to_wstring(visible));
-        expected.push_back(L"Item[" + std::to_wstring(index) + L"]: " + spec.verdict);
-        rejections += ExpectedRejections(spec.selection);
-        for (const std::wstring& p : spec.selection) anyImage = anyImage || IsImageFile(p);
+        expected.push_back(L"Item[" + std::to_wstring(index) + L"]: " + plan.verdict);
+        rejections += ExpectedRejections(plan.selection);
+        for (const std::wstring& p : plan.selection) anyImage = anyImage || IsImageFile(p);
     }
     if (!anyImage) {
         expected.push_back(L"FindWindowSW(SWC_DESKTOP) hr=0x00000000, pDispDesktop=" + Ptr(desktop.item.dispatch()));

@@ -13,6 +13,7 @@
 #include "targets/targets_win.h"
 #include "wheel/wheel_picture.h"
 #include "wheel/wheel_win.h"
+#include "win_test_util.h"
 
 namespace {
 
@@ -33,17 +34,6 @@ private:
 };
 
 [[maybe_unused]] auto* const gdiplusEnvironment = ::testing::AddGlobalTestEnvironment(new GdiplusEnvironment);
-
-// Live GDI objects of this process. Where the system does not count them (GetGuiResources
-// answers 0 under some compatibility layers), probe every handle slot with GetObjectType.
-size_t CountGdiObjects() {
-    DWORD n = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    if (n > 0) return n;
-    size_t live = 0;
-    for (uintptr_t slot = 1; slot < 0x10000; ++slot)
-        if (GetObjectType(reinterpret_cast<HGDIOBJ>(slot)) != 0) ++live;
-    return live;
-}
 
 size_t PrivateBytes() {
     PROCESS_MEMORY_COUNTERS_EX pmc = {};

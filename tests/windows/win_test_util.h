@@ -4,10 +4,22 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
 #include "base/text.h"
+
+// Live GDI objects of this process. Where the system does not count them (GetGuiResources
+// answers 0 under some compatibility layers), probe every handle slot with GetObjectType.
+inline size_t CountGdiObjects() {
+    DWORD n = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    if (n > 0) return n;
+    size_t live = 0;
+    for (uintptr_t slot = 1; slot < 0x10000; ++slot)
+        if (GetObjectType(reinterpret_cast<HGDIOBJ>(slot)) != 0) ++live;
+    return live;
+}
 
 inline bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
