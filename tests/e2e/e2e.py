@@ -909,7 +909,7 @@ def main():
             scenario_menu(icon_box, log)
             scenario_exit(program, icon_box, log, env)
             # A second start of the program with the display at 150 %.
-            e2e_dpi.run(sys.modules[__name__], log, env, dpi_base)
+            e2e_dpi.run(sys.modules[__name__], log, env, dpi_base, scaled_checks=[])
     except Exception as e:  # a broken step must still produce a verdict line
         import traceback
         traceback.print_exc()

@@ -118,7 +118,8 @@ def check_labels(e2e, R, wheel, shot, names, base_lines, layer):
             f"inside their sectors", not bad and len(one_line) >= 3, e2e.fmt(bad, 6), shot)
 
 
-def run(e2e, log, env, base):
+def run(e2e, log, env, base, scaled_checks=()):
+    """scaled_checks: further checks of this start, each called as check(e2e, log, env)."""
     R = e2e.R
     set_log_pixels(env, DPI)
     program = subprocess.Popen(["wine", e2e.EXE], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -177,6 +178,8 @@ def run(e2e, log, env, base):
         e2e.xdo("mouseup", 8)
         ok, shot = e2e.wait_for(wheel.gone)
         R.check("144 DPI: release on the centre hides the scaled wheel", ok, e2e.fmt(wheel.leftovers(shot)), shot)
+        for check in scaled_checks:
+            check(e2e, log, env)
     finally:
         if program.poll() is None:
             program.kill()

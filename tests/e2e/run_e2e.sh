@@ -112,7 +112,7 @@ wineserver -k >/dev/null 2>&1
 timeout 30 wineserver -w
 
 # In the background so that an interrupt reaches the trap at once rather than after the run.
-timeout 360 /usr/bin/python3 "$root/tests/e2e/e2e.py" "$exe" "$out" "$out/urls.txt" &
+timeout 600 /usr/bin/python3 "$root/tests/e2e/e2e.py" "$exe" "$out" "$out/urls.txt" &
 runner_pid=$!
 wait "$runner_pid"
 rc=$?
