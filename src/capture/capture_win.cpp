@@ -186,6 +186,10 @@ LRESULT CALLBACK SnipWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
+// The wheel has just been hidden, but the windows it covered repaint that area in their own
+// time (other processes, a compositor): a picture taken at once can still show the wheel.
+constexpr DWORD kScreenSettleMs = 250;
+
 }  // namespace
 
 HWND AreaCropWindow() { return snip.overlay; }
@@ -291,7 +295,9 @@ void StartAreaCrop() {
     snip.width = GetSystemMetrics(SM_CXSCREEN);
     snip.height = GetSystemMetrics(SM_CYSCREEN);
     snip.drag = {};
-    // The wheel is hidden by now: the picture shows the screen as the user left it.
+    // The wheel is hidden by now; once the screen has caught up, the picture shows it as the
+    // user left it.
+    Sleep(kScreenSettleMs);
     snip.picture = CaptureScreenPicture(snip.width, snip.height);
     if (!snip.picture) {
         LogMessage(L"StartAreaCrop: screen capture FAILED, err=%lu", GetLastError());
@@ -312,7 +318,9 @@ void StartAreaCrop() {
 void CaptureFullScreen() {
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
-    // Taken before the dialog opens, so the dialog is not in the picture.
+    // Taken before the dialog opens, so the dialog is not in the picture, and once the screen
+    // has caught up with the hidden wheel.
+    Sleep(kScreenSettleMs);
     ScopedGdiObject<HBITMAP> picture = CaptureScreenPicture(width, height);
     if (!picture) {
         LogMessage(L"CaptureFullScreen: screen capture FAILED, err=%lu", GetLastError());
