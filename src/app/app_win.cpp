@@ -9,6 +9,7 @@
 #include "base/text.h"
 #include "base/win_handles.h"
 #include "config/config_file.h"
+#include "config/settings_win.h"
 #include "wheel/hook_thread_win.h"
 #include "wheel/wheel_win.h"
 
@@ -96,10 +97,7 @@ LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDM_EXIT: PostQuitMessage(0); break;
-        case IDM_SETTINGS:
-            // The settings window is not part of this build yet.
-            LogMessage(L"TrayWindowProc: settings window not available in this build");
-            break;
+        case IDM_SETTINGS: OpenSettingsWindow(); break;
         case IDM_ABOUT: ShowAbout(hwnd); break;
         case IDM_AUTOSTART: ToggleAutostart(hwnd); break;
         }

@@ -65,18 +65,65 @@ std::wstring DecodeUtf16(std::string_view bytes, bool bigEndian) {
     return out;
 }
 
+wchar_t FromWesternCodePage(unsigned char b) {
+    return b >= 0x80 && b < 0xA0 ? static_cast<wchar_t>(kCp1252High[b - 0x80]) : static_cast<wchar_t>(b);
+}
+
+// Length of the well-formed UTF-8 sequence at s[0..n) and its code point; 0 when it is not one.
+size_t Utf8SequenceAt(const unsigned char* s, size_t n, char32_t& cp) {
+    unsigned char b = s[0];
+    size_t extra;
+    char32_t min;
+    if ((b & 0xE0) == 0xC0) {
+        extra = 1;
+        cp = b & 0x1F;
+        min = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+        extra = 2;
+        cp = b & 0x0F;
+        min = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+        extra = 3;
+        cp = b & 0x07;
+        min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (extra >= n) return 0;
+    for (size_t k = 1; k <= extra; ++k) {
+        if ((s[k] & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (s[k] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return extra + 1;
+}
+
 std::wstring DecodeText(std::string_view bytes) {
     auto starts = [&](std::string_view prefix) { return bytes.substr(0, prefix.size()) == prefix; };
     if (starts("\xEF\xBB\xBF")) bytes.remove_prefix(3);
     else if (starts("\xFF\xFE")) return DecodeUtf16(bytes.substr(2), false);
     else if (starts("\xFE\xFF")) return DecodeUtf16(bytes.substr(2), true);
 
+    // Decided per sequence: one byte from a legacy editor must not turn every correctly encoded
+    // label of the file into mojibake (which the next save would then make permanent).
     std::wstring text;
-    if (Utf8ToWide(bytes, text)) return text;
-    // Not UTF-8: most likely saved in the legacy code page by an older editor.
-    text.clear();
     text.reserve(bytes.size());
-    for (unsigned char b : bytes) text.push_back(b >= 0x80 && b < 0xA0 ? static_cast<wchar_t>(kCp1252High[b - 0x80]) : b);
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+    const size_t n = bytes.size();
+    for (size_t i = 0; i < n;) {
+        if (s[i] < 0x80) {
+            text.push_back(static_cast<wchar_t>(s[i++]));
+            continue;
+        }
+        char32_t cp = 0;
+        size_t len = Utf8SequenceAt(s + i, n - i, cp);
+        if (len == 0) {
+            text.push_back(FromWesternCodePage(s[i++]));
+            continue;
+        }
+        AppendCodePoint(text, cp);
+        i += len;
+    }
     return text;
 }
 
@@ -147,7 +194,9 @@ std::wstring IniGetString(const IniDocument& doc, std::wstring_view section, std
     size_t len = value->size() < kMaxIniValueLength ? value->size() : kMaxIniValueLength;
     // Never keep half of a surrogate pair at the cut.
     if (len == kMaxIniValueLength && len > 0 && (*value)[len - 1] >= 0xD800 && (*value)[len - 1] <= 0xDBFF) --len;
-    return value->substr(0, len);
+    // The cut may end on a blank, which the next load would trim: trim now, so that what is
+    // loaded, saved and loaded again stays the same.
+    return std::wstring(Trim(std::wstring_view(*value).substr(0, len)));
 }
 
 int IniGetInt(const IniDocument& doc, std::wstring_view section, std::wstring_view key) {
@@ -193,8 +242,9 @@ LoadOutcome LoadWheelConfigWith(const ConfigFileAccess& access, WheelConfig& con
         return LoadOutcome::Defaults;
     }
     std::string bytes;
-    // Something at the path that cannot be read (a folder, a locked file) reads as an empty file.
-    if (!access.read(bytes)) bytes.clear();
+    // Something at the path that cannot be read (a folder, a locked file) reads as an empty file,
+    // and so does one far bigger than any configuration, which would only cost memory to parse.
+    if (!access.read(bytes) || bytes.size() > kMaxConfigFileBytes) bytes.clear();
     IniDocument doc = ParseIni(bytes);
     int mediaCount = IniGetInt(doc, kSectionNames[kLayerMedia], L"Count");
     if (!CountUsable(mediaCount)) {

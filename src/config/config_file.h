@@ -11,6 +11,10 @@
 // Longest value kept from the file, in wide characters (a 512-character read buffer).
 inline constexpr size_t kMaxIniValueLength = 511;
 
+// Biggest file the loader reads; a real configuration is a few kilobytes. A bigger one is
+// treated as unreadable (defaults).
+inline constexpr size_t kMaxConfigFileBytes = 1024 * 1024;
+
 // Exact file bytes: UTF-8 with BOM, CR LF line ends, both layers in list order.
 std::string SerializeWheelConfig(const WheelConfig& config);
 
@@ -28,13 +32,14 @@ struct IniDocument {
     std::vector<Section> sections;
 };
 
-// Accepts UTF-8 with or without BOM, UTF-16 LE/BE with BOM, and falls back to the
-// Windows Western code page for bytes that are not UTF-8. Never fails.
+// Accepts UTF-8 with or without BOM and UTF-16 LE/BE with BOM. Bytes that do not form a valid
+// UTF-8 sequence are read one by one in the Windows Western code page. Never fails.
 IniDocument ParseIni(std::string_view bytes);
 
 // The value or nullptr when the key is absent.
 const std::wstring* IniFind(const IniDocument& doc, std::wstring_view section, std::wstring_view key);
-// The value cut to kMaxIniValueLength characters; empty when absent.
+// The value cut to kMaxIniValueLength characters (never inside a surrogate pair) and trimmed
+// again after the cut; empty when absent.
 std::wstring IniGetString(const IniDocument& doc, std::wstring_view section, std::wstring_view key);
 // Leading decimal integer of the value; 0 when absent or not a number.
 int IniGetInt(const IniDocument& doc, std::wstring_view section, std::wstring_view key);
@@ -59,4 +64,5 @@ std::wstring GetConfigFilePath();
 // Fills wheelConfig at start-up, writing the defaults when the file is missing or unusable.
 void LoadWheelConfig();
 // Writes wheelConfig; the old file is replaced only once the new one is completely on disk.
+// False (and logged) when the file could not be written; the old file then stays as it was.
 bool SaveWheelConfig();

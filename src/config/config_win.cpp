@@ -7,21 +7,33 @@
 
 namespace {
 
-// Reads at most this much; a configuration is a few hundred bytes, anything bigger is not ours.
-constexpr LONGLONG kMaxConfigRead = 32LL * 1024 * 1024;
-
 bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
     ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
+    if (!file) {
+        LogMessage(L"LoadWheelConfig: cannot open %ls, using the defaults, err=%lu", path.c_str(), GetLastError());
+        return false;
+    }
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(file.get(), &size)) return false;
-    LONGLONG want = size.QuadPart < kMaxConfigRead ? size.QuadPart : kMaxConfigRead;
-    bytes.resize(static_cast<size_t>(want));
+    if (!GetFileSizeEx(file.get(), &size)) {
+        LogMessage(L"LoadWheelConfig: cannot read the size of %ls, using the defaults, err=%lu", path.c_str(),
+                   GetLastError());
+        return false;
+    }
+    // Parsing costs many times the file's size in memory; a configuration is a few kilobytes.
+    if (size.QuadPart > static_cast<LONGLONG>(kMaxConfigFileBytes)) {
+        LogMessage(L"LoadWheelConfig: %ls is %lld bytes, more than the %lu a configuration may have; using the defaults",
+                   path.c_str(), static_cast<long long>(size.QuadPart), static_cast<unsigned long>(kMaxConfigFileBytes));
+        return false;
+    }
+    bytes.resize(static_cast<size_t>(size.QuadPart));
     DWORD got = 0;
-    if (want > 0 && !ReadFile(file.get(), bytes.data(), static_cast<DWORD>(want), &got, nullptr)) return false;
+    if (!bytes.empty() && !ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr)) {
+        LogMessage(L"LoadWheelConfig: cannot read %ls, using the defaults, err=%lu", path.c_str(), GetLastError());
+        return false;
+    }
     bytes.resize(got);
     return true;
 }

@@ -17,7 +17,9 @@ import sys
 import time
 
 import e2e_actions
+import e2e_capture
 import e2e_dpi
+import e2e_settings
 
 EXE = sys.argv[1]
 OUT = sys.argv[2]            # folder for failure screenshots and the URL record
@@ -764,7 +766,7 @@ def point_at_menu_row(box, shot, row_y):
 
 
 def scenario_menu(icon_box, log):
-    """The tray menu's other entries: the about box opens and closes, settings says it is not here."""
+    """The tray menu's other entries: the about box opens and closes, then the settings window."""
     if icon_box is None:
         R.check("menu: the tray icon is there to click", False)
         return
@@ -795,13 +797,7 @@ def scenario_menu(icon_box, log):
                                             for x in range(box[0], box[2], 7) for y in range(box[1], box[3], 7)))
         R.check("menu: the about box closes with its default button", gone, "", shot)
 
-    mark = log.mark()
-    ok, before, shot, box = open_tray_menu(icon_box)
-    if ok:
-        ok = choose(box, shot, box[1] + (box[3] - box[1]) // 7)
-    said = poll(lambda: "TrayWindowProc: settings window not available in this build" in log.since(mark))
-    R.check("menu: the settings entry answers (its window is not part of this build) and the program goes on",
-            ok and said, f"log: {log.since(mark)}", shot)
+    e2e_settings.run(sys.modules[__name__], log, icon_box)
 
 
 def scenario_exit(program, icon_box, log, env):
@@ -898,6 +894,7 @@ def main():
         scenario_renders(log)
         dpi_base = e2e_dpi.measure_base(sys.modules[__name__], log)
         e2e_actions.run_all(sys.modules[__name__], log, env)
+        e2e_capture.run(sys.modules[__name__], log, env)
         # Every log line carries the stamp and ends in CR LF.
         raw = log.raw().decode("utf-8", errors="replace")
         bad = [l for l in raw.split("\r\n")[:-1] if not STAMP.match(l)]
@@ -909,7 +906,8 @@ def main():
             scenario_menu(icon_box, log)
             scenario_exit(program, icon_box, log, env)
             # A second start of the program with the display at 150 %.
-            e2e_dpi.run(sys.modules[__name__], log, env, dpi_base, scaled_checks=[])
+            e2e_dpi.run(sys.modules[__name__], log, env, dpi_base,
+                        scaled_checks=[e2e_capture.run_scaled, e2e_settings.run_scaled])
     except Exception as e:  # a broken step must still produce a verdict line
         import traceback
         traceback.print_exc()

@@ -198,11 +198,51 @@ TEST(IniReader, HugeAndGarbageFilesNeverBreakTheModel) {
             EXPECT_LE(c.layers[l].size(), 5u);
         }
     }
+    // Up to the size cap a padded file still reads whole; one byte more and it is unusable.
+    const std::string tail = "Label_1=Late\r\nTarget_1=late\r\n[PAGE1]\r\nCount=1\r\nLabel_0=W\r\nTarget_0=w\r\n";
     std::string big = "[PAGE0]\r\nCount=2\r\nLabel_0=A\r\nTarget_0=a\r\n";
-    while (big.size() < 10 * 1024 * 1024) big += "Filler_" + std::to_string(big.size()) + "=some value here\r\n";
-    big += "Label_1=Late\r\nTarget_1=late\r\n[PAGE1]\r\nCount=1\r\nLabel_0=W\r\nTarget_0=w\r\n";
+    while (big.size() + tail.size() + 64 < kMaxConfigFileBytes)
+        big += "Filler_" + std::to_string(big.size()) + "=some value here\r\n";
+    big += ";" + std::string(kMaxConfigFileBytes - big.size() - tail.size() - 3, 'x') + "\r\n" + tail;
+    ASSERT_EQ(big.size(), kMaxConfigFileBytes);
     WheelConfig c = LoadFrom(big);
     ASSERT_EQ(c.layers[kLayerMedia].size(), 2u);
     EXPECT_EQ(c.layers[kLayerMedia][1].label, L"Late");
     EXPECT_EQ(c.layers[kLayerWeb][0].label, L"W");
+
+    LoadOutcome outcome;
+    int saves = 0;
+    EXPECT_TRUE(LoadFrom(";" + big, &outcome, &saves) == Defaults());
+    EXPECT_EQ(outcome, LoadOutcome::Defaults);
+    EXPECT_EQ(saves, 1);
+}
+
+TEST(IniReader, StrayLegacyByteSpoilsOnlyItself) {
+    WheelConfig c = LoadFrom(
+        "[PAGE0]\nCount=2\nLabel_0=Caf\xC3\xA9 \xE7\x8C\xAB \xF0\x9F\x98\x80\nTarget_0=t\n"
+        "Label_1=Cr\xE9me\nTarget_1=\xC3\n[PAGE1]\nCount=1\nLabel_0=\xE2\x82\nTarget_0=\xED\xA0\x80\n");
+    ASSERT_EQ(c.layers[kLayerMedia].size(), 2u);
+    EXPECT_EQ(c.layers[kLayerMedia][0].label, L"Caf\u00E9 \u732B \U0001F600");
+    EXPECT_EQ(c.layers[kLayerMedia][1].label, L"Cr\u00E9me");
+    EXPECT_EQ(c.layers[kLayerMedia][1].target, L"\u00C3") << "a lead byte without its continuation";
+    EXPECT_EQ(c.layers[kLayerWeb][0].label, L"\u00E2\u201A") << "a sequence cut short";
+    EXPECT_EQ(c.layers[kLayerWeb][0].target, L"\u00ED\u00A0\u20AC") << "an encoded surrogate is not UTF-8";
+    EXPECT_TRUE(LoadFrom(SerializeWheelConfig(c)) == c);
+}
+
+TEST(ConfigFileRoundTrip, CutValuesAreTrimmedAgain) {
+    std::vector<std::wstring> values = {std::wstring(510, L'a') + L" b", std::wstring(509, L'a') + L"\t\tzz",
+                                        std::wstring(511, L'a') + L"   "};
+    if constexpr (sizeof(wchar_t) == 2) values.push_back(std::wstring(509, L'a') + L" \U0001F600");
+    for (const std::wstring& v : values) {
+        std::string file = "[PAGE0]\nCount=1\nLabel_0=" + WideToUtf8(v) + "\nTarget_0=" + WideToUtf8(v) +
+                           "\n[PAGE1]\nCount=1\n";
+        WheelConfig first = LoadFrom(file);
+        const std::wstring& label = first.layers[kLayerMedia][0].label;
+        EXPECT_LE(label.size(), kMaxIniValueLength);
+        ASSERT_FALSE(label.empty());
+        EXPECT_NE(label.back(), L' ');
+        EXPECT_NE(label.back(), L'\t');
+        EXPECT_TRUE(LoadFrom(SerializeWheelConfig(first)) == first) << label.size();
+    }
 }
