@@ -9,6 +9,8 @@
 #include "base/log_line.h"
 #include "base/win_handles.h"
 #include "imaging/exif_orientation.h"
+#include "imaging/webp_codec.h"
+#include "imaging/wic_win.h"
 
 namespace {
 
@@ -20,6 +22,8 @@ constexpr WORD kPropertyTypeShort = 3;
 constexpr Gdiplus::PixelFormat kAlphaFlag = 0x00040000;
 constexpr Gdiplus::PixelFormat kIndexedFlag = 0x00010000;
 constexpr UINT kPaletteHasAlpha = 0x0001;
+// What we report when GDI+ hands back rows libwebp cannot take (a bottom-up lock).
+constexpr int kWebpBadDimension = 4;  // libwebp's VP8_ENC_ERROR_BAD_DIMENSION
 
 // Memory the library asks us to allocate and that we free ourselves.
 struct FreeDeleter {
@@ -59,6 +63,79 @@ bool PaletteHasAlpha(GpImage* image) {
     return (palette->Flags & kPaletteHasAlpha) != 0;
 }
 
+// WebP files are known by their first bytes: a renamed one is still a WebP, and a .webp that
+// is really a PNG still goes to GDI+.
+bool IsWebpFile(const wchar_t* path) {
+    ScopedHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    uint8_t head[12];
+    DWORD got = 0;
+    return ReadFile(file.get(), head, sizeof head, &got, nullptr) && IsWebpSignature(head, got);
+}
+
+// The whole file is read into memory; a cap far above any real picture keeps a bogus one from
+// taking all of it.
+constexpr ULONGLONG kMaxWebpFileBytes = 512ull * 1024 * 1024;
+
+DWORD ReadWholeFile(const wchar_t* path, std::vector<uint8_t>& bytes) {
+    bytes.clear();
+    ScopedHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return GetLastError();
+    LARGE_INTEGER size = {};
+    if (!GetFileSizeEx(file.get(), &size)) return GetLastError();
+    if (size.QuadPart < 0 || ULONGLONG(size.QuadPart) > kMaxWebpFileBytes) return ERROR_FILE_TOO_LARGE;
+    try {
+        bytes.resize(static_cast<size_t>(size.QuadPart));
+    } catch (const std::bad_alloc&) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    size_t filled = 0;
+    while (filled < bytes.size()) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), bytes.data() + filled, static_cast<DWORD>(bytes.size() - filled), &got, nullptr))
+            return GetLastError();
+        if (got == 0) break;
+        filled += got;
+    }
+    bytes.resize(filled);
+    return ERROR_SUCCESS;
+}
+
+GpStatus OpenWebp(const wchar_t* path, GdipImageHolder& image) {
+    std::vector<uint8_t> bytes;
+    if (DWORD err = ReadWholeFile(path, bytes); err != ERROR_SUCCESS) {
+        LogMessage(L"    WebP read failed for %ls, err=%lu", path, err);
+        return Gdiplus::Win32Error;
+    }
+    WebpPicture picture;
+    const int webpStatus = DecodeWebp(bytes.data(), bytes.size(), picture);
+    bytes = {};
+    if (webpStatus != 0) {
+        LogMessage(L"    WebP decode failed for %ls, status=%d", path, webpStatus);
+        return Gdiplus::UnknownImageFormat;
+    }
+    return BitmapFromBgra(picture.bgra.data(), picture.width, picture.height, picture.hasAlpha, image);
+}
+
+// The second chance for a file the first decoder refused.
+bool OpenWithWic(const wchar_t* path, GdipImageHolder& image) {
+    WicPicture picture;
+    const HRESULT hr = DecodeFileWithWic(path, picture);
+    if (FAILED(hr)) {
+        LogMessage(L"    WIC decode failed for %ls, hr=0x%08X", path, static_cast<unsigned>(hr));
+        return false;
+    }
+    const GpStatus status = BitmapFromBgra(picture.bgra.data(), picture.width, picture.height, picture.hasAlpha, image);
+    if (status != Ok) {
+        LogMessage(L"    WIC picture not taken for %ls, status=%d", path, static_cast<int>(status));
+        return false;
+    }
+    LogMessage(L"    Decoded through WIC: %ls", path);
+    return true;
+}
+
 }  // namespace
 
 int FindEncoderClsid(const wchar_t* mimeType, CLSID* clsid) {
@@ -91,13 +168,46 @@ QualityParameter::QualityParameter(ULONG quality) : params_{}, quality_(quality)
 
 GpStatus OpenImageFile(const wchar_t* path, GdipImageHolder& image) {
     image.reset();
+    GpStatus status = Ok;
+    if (IsWebpFile(path)) {
+        status = OpenWebp(path, image);
+    } else {
+        GpBitmap* bitmap = nullptr;
+        status = GdipCreateBitmapFromFile(path, &bitmap);
+        // Whatever the library handed out is released, also on a failed status.
+        GdipImageHolder opened(bitmap);
+        if (status == Ok && !opened) status = Gdiplus::GenericError;
+        if (status == Ok) image = std::move(opened);
+    }
+    if (status == Ok) return Ok;
+    return OpenWithWic(path, image) ? Ok : status;
+}
+
+GpStatus BitmapFromBgra(const uint8_t* bgra, UINT width, UINT height, bool hasAlpha, GdipImageHolder& image) {
+    image.reset();
+    if (!bgra || width == 0 || height == 0 || width > 0x1FFFFFFF || height > 0x7FFFFFFF)
+        return Gdiplus::InvalidParameter;
+    const Gdiplus::PixelFormat format = hasAlpha ? PixelFormat32bppARGB : PixelFormat32bppRGB;
     GpBitmap* bitmap = nullptr;
-    GpStatus status = GdipCreateBitmapFromFile(path, &bitmap);
-    // Whatever the library handed out is released, also on a failed status.
-    GdipImageHolder opened(bitmap);
+    GpStatus status =
+        GdipCreateBitmapFromScan0(static_cast<INT>(width), static_cast<INT>(height), 0, format, nullptr, &bitmap);
+    GdipImageHolder created(bitmap);
     if (status != Ok) return status;
-    if (!opened) return Gdiplus::GenericError;
-    image = std::move(opened);
+    if (!created) return Gdiplus::OutOfMemory;
+    // The bitmap owns its pixels: our rows are copied in when the lock ends.
+    Gdiplus::Rect rect(0, 0, static_cast<INT>(width), static_cast<INT>(height));
+    Gdiplus::BitmapData data = {};
+    data.Width = width;
+    data.Height = height;
+    data.Stride = static_cast<INT>(width * 4);
+    data.PixelFormat = format;
+    data.Scan0 = const_cast<uint8_t*>(bgra);
+    status = GdipBitmapLockBits(bitmap, &rect, Gdiplus::ImageLockModeWrite | Gdiplus::ImageLockModeUserInputBuf,
+                                format, &data);
+    if (status != Ok) return status;
+    status = GdipBitmapUnlockBits(bitmap, &data);
+    if (status != Ok) return status;
+    image = std::move(created);
     return Ok;
 }
 
@@ -269,4 +379,49 @@ DWORD WriteNewFile(const wchar_t* path, const uint8_t* data, size_t size) {
     // Leave no half-written image behind.
     if (err != ERROR_SUCCESS) DeleteFileW(path);
     return err;
+}
+
+ImageEncoder FindImageEncoder(const wchar_t* mimeType, const Gdiplus::EncoderParameters* params) {
+    ImageEncoder encoder;
+    if (mimeType && wcscmp(mimeType, L"image/webp") == 0) {
+        encoder.webp = true;
+        return encoder;
+    }
+    FindEncoderClsid(mimeType, &encoder.clsid);
+    encoder.params = params;
+    return encoder;
+}
+
+EncodeResult EncodeImage(GpImage* image, const ImageEncoder& encoder, std::vector<uint8_t>& bytes) {
+    if (!encoder.webp) return EncodeToMemory(image, encoder.clsid, encoder.params, bytes);
+    EncodeResult result;
+    result.failedAt = EncodeStep::Save;
+    bytes.clear();
+    UINT width = 0, height = 0;
+    if (!image || GdipGetImageWidth(image, &width) != Ok || GdipGetImageHeight(image, &height) != Ok ||
+        width == 0 || height == 0) {
+        result.status = Gdiplus::InvalidParameter;
+        return result;
+    }
+    const bool keepAlpha = HasAlphaChannel(image);
+    // Read in the layout libwebp takes; GDI+ converts other formats on the way (no copy when the
+    // bitmap already is 32bppARGB).
+    auto* bitmap = static_cast<GpBitmap*>(image);
+    Gdiplus::Rect rect(0, 0, static_cast<INT>(width), static_cast<INT>(height));
+    Gdiplus::BitmapData data = {};
+    result.status = GdipBitmapLockBits(bitmap, &rect, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data);
+    if (result.status != Ok) return result;
+    int webpError = kWebpBadDimension;
+    if (data.Scan0 && data.Stride > 0)
+        webpError = EncodeWebp(static_cast<const uint8_t*>(data.Scan0), width, height, static_cast<size_t>(data.Stride),
+                               PixelOrder::Bgra, keepAlpha, bytes);
+    GdipBitmapUnlockBits(bitmap, &data);
+    if (webpError != 0) {
+        result.status = static_cast<GpStatus>(webpError);
+        bytes.clear();
+        return result;
+    }
+    result.failedAt = EncodeStep::Done;
+    result.status = Ok;
+    return result;
 }

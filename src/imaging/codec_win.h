@@ -25,8 +25,15 @@ private:
     ULONG quality_;
 };
 
-// Opens an image file; on a non-zero status the holder stays empty.
+// Opens an image file; on a non-zero status the holder stays empty. This is the one place that
+// picks the decoder: a WebP (known by its bytes, not its name) goes to libwebp, which GDI+ lacks,
+// with an animation giving its first frame; everything else to GDI+; whatever that fails on is
+// tried once more through WIC. The status is the first decoder's.
 GpStatus OpenImageFile(const wchar_t* path, GdipImageHolder& image);
+
+// A new bitmap holding a copy of top-down BGRA rows (straight alpha): 32bppARGB with alpha,
+// 32bppRGB without. On a non-zero status the holder stays empty.
+GpStatus BitmapFromBgra(const uint8_t* bgra, UINT width, UINT height, bool hasAlpha, GdipImageHolder& image);
 
 // The EXIF orientation (1..8) as the library reports it; where it reports none, as the file's own
 // EXIF block states it. 0 when there is none or it is out of range.
@@ -58,6 +65,19 @@ struct EncodeResult {
 // (the stream's length, not the size of the memory block behind it).
 EncodeResult EncodeToMemory(GpImage* image, const CLSID& encoder, const Gdiplus::EncoderParameters* params,
                             std::vector<uint8_t>& bytes);
+
+// The encoder an output format gets, chosen once per run: GDI+'s by MIME type, except WebP, which
+// libwebp writes (GDI+ has no WebP encoder) at quality 85 with the alpha channel kept.
+struct ImageEncoder {
+    bool webp = false;
+    CLSID clsid = {};                                      // GDI+ only; left zero when not found
+    const Gdiplus::EncoderParameters* params = nullptr;    // GDI+ only
+};
+ImageEncoder FindImageEncoder(const wchar_t* mimeType, const Gdiplus::EncoderParameters* params);
+
+// Encodes with whichever encoder was chosen. A libwebp failure is reported as a failed save
+// whose status is libwebp's error code.
+EncodeResult EncodeImage(GpImage* image, const ImageEncoder& encoder, std::vector<uint8_t>& bytes);
 
 // Creates `path` as a new file (never over an existing one) and writes all bytes. On any failure
 // the partial file is removed. Returns 0 or the system error code.

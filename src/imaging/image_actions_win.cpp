@@ -35,7 +35,7 @@ void LogEncodeFailure(const ImageRun& run, const wchar_t* output, const EncodeRe
 }
 
 // One input file to one new output file; returns true when the file was written.
-bool ProcessOne(const ImageRun& run, const CLSID& encoder, const std::wstring& input) {
+bool ProcessOne(const ImageRun& run, const ImageEncoder& encoder, const std::wstring& input) {
     LogMessage(L"%ls: Opening %ls", run.action, input.c_str());
     GdipImageHolder image;
     GpStatus status = OpenImageFile(input.c_str(), image);
@@ -71,7 +71,7 @@ bool ProcessOne(const ImageRun& run, const CLSID& encoder, const std::wstring& i
     // Encoded in memory and written as a new file, so an existing file is never replaced and a
     // failed write leaves nothing behind.
     std::vector<uint8_t> bytes;
-    EncodeResult encoded = EncodeToMemory(source, encoder, run.params, bytes);
+    EncodeResult encoded = EncodeImage(source, encoder, bytes);
     flat.reset();
     image.reset();
     if (!encoded.ok()) {
@@ -91,8 +91,7 @@ void RunImageAction(const ImageRun& run) {
     const std::vector<std::wstring> inputs = GetImageTargets();
     if (inputs.empty()) return;
 
-    CLSID encoder = {};
-    FindEncoderClsid(run.mimeType, &encoder);
+    const ImageEncoder encoder = FindImageEncoder(run.mimeType, run.params);
 
     ActionProgress progress(run.shortName, inputs.size());
     std::wstring lastDir;

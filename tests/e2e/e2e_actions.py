@@ -21,6 +21,7 @@ PDF_PICKER = "^Pilih File PDF untuk di-Split / Unmerge$"
 
 # Main wheel sectors (5) and the FORMAT sub-wheel (4), as (sector count, index) hops.
 FORMAT_JPG = [(5, 0), (4, 1)]
+FORMAT_WEBP = [(5, 0), (4, 2)]
 IMAGE_TO_PDF = [(5, 1)]
 COMPRESS = [(5, 3)]
 PDF_SPLIT = [(5, 4)]
@@ -444,6 +445,31 @@ def scenario_format_jpg(e, log):
               f"lines {log.since(mark)}")
 
 
+def scenario_format_webp(e, log):
+    mark = start_action(e, log, FORMAT_WEBP)
+    if mark is None:
+        return
+    d = wait_dialog(e, IMAGE_PICKER)
+    chosen = d is not None and d.choose(MEDIA_WIN + "\\pair", PAIR[0][0])
+    out = media_dir(e, "pair", "a.webp")
+    done = e.poll(lambda: f"  Convert success -> {MEDIA_WIN}\\pair\\a.webp" in log.since(mark))
+    info_rc, info = tool(["webpinfo", out])
+    pam = out + ".pam"
+    dec_rc, _ = tool(["dwebp", out, "-pam", "-o", pam])
+    size = picture(pam) if dec_rc == 0 else None
+    if os.path.exists(pam):
+        os.remove(pam)
+    # A written file means the run ends without the nothing-written balloon; the screen cannot
+    # tell that balloon from one an earlier action left standing.
+    failed = [line for line in log.since(mark) if "FAILED" in line or "open failed" in line]
+    e.R.check("FORMAT > WebP: a.webp appears beside the PNG, webpinfo accepts it, dwebp reads 64x48, "
+              "and the log shows no failure",
+              chosen and done and info_rc == 0 and "No error detected." in info and size is not None
+              and size[1:] == (PAIR[0][1], PAIR[0][2]) and not failed,
+              f"chosen {chosen}, logged {done}, webpinfo {info_rc} {info.strip()[-80:]!r}, decoded {size}, "
+              f"lines {log.since(mark)}")
+
+
 CANCELS = [
     # what, wheel hops, picker, log lines the cancelled run writes
     ("Compress", COMPRESS, IMAGE_PICKER, []),
@@ -550,7 +576,7 @@ def run_all(e, log, env):
         e.R.check("actions: the input pictures are in C:\\media", False, media_dir(e))
         return
     for scenario in (scenario_compress_pair, scenario_pdf_pair, scenario_split, scenario_format_jpg,
-                     scenario_cancels, scenario_many):
+                     scenario_format_webp, scenario_cancels, scenario_many):
         scenario(e, log)
         close_dialogs(e)
     scenario_scroll_during_job(e, log, env)

@@ -289,17 +289,17 @@ TEST_F(ImagingTest, InputWhoseOutputNameCannotBeBuiltIsSkipped) {
     EXPECT_EQ(Count(log, L"  Saving convert to: "), 0u);
 }
 
-TEST_F(ImagingTest, WebpFailsForEveryFileAndTheRunSaysNothingWasWritten) {
+TEST_F(ImagingTest, NoDecodableInputRunSaysNothingWasWritten) {
     FakeTray tray;
     ASSERT_NE(tray.hwnd(), nullptr);
     const std::wstring a = Path(L"a.png"), b = Path(L"b.jpg");
-    ASSERT_TRUE(fixture::WriteTransparentPng(a));
-    ASSERT_TRUE(fixture::WritePatternJpeg(b));
+    ASSERT_TRUE(fixture::WriteUndecodable(a));
+    ASSERT_TRUE(fixture::WriteUndecodable(b));
     targets = {a, b};
     ExecuteConvert(L"webp");
     const std::wstring log = LogText();
-    EXPECT_EQ(Count(log, L"  Convert FAILED for " + Path(L"a.webp") + L", status="), 1u) << NarrowPath(log);
-    EXPECT_EQ(Count(log, L"  Convert FAILED for " + Path(L"b.webp") + L", status="), 1u) << NarrowPath(log);
+    EXPECT_EQ(Count(log, L"  Bitmap open failed for " + a + L", status="), 1u) << NarrowPath(log);
+    EXPECT_EQ(Count(log, L"  Bitmap open failed for " + b + L", status="), 1u) << NarrowPath(log);
     EXPECT_EQ(Count(log, L"success"), 0u);
     EXPECT_FALSE(FileExists(Path(L"a.webp")));
     EXPECT_FALSE(FileExists(Path(L"b.webp")));
