@@ -443,44 +443,50 @@ void AppendCodePoint(std::wstring& out, char32_t cp) {
     out.push_back(static_cast<wchar_t>(cp));
 }
 
+size_t Utf8SequenceAt(const unsigned char* s, size_t n, char32_t& cp) {
+    if (n == 0) return 0;
+    unsigned char b = s[0];
+    if (b < 0x80) {
+        cp = b;
+        return 1;
+    }
+    size_t extra;
+    char32_t min;
+    if ((b & 0xE0) == 0xC0) {
+        extra = 1;
+        cp = b & 0x1F;
+        min = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+        extra = 2;
+        cp = b & 0x0F;
+        min = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+        extra = 3;
+        cp = b & 0x07;
+        min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (extra >= n) return 0;
+    for (size_t k = 1; k <= extra; ++k) {
+        if ((s[k] & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (s[k] & 0x3F);
+    }
+    // Overlong forms, surrogates and values past Unicode are not UTF-8.
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return extra + 1;
+}
+
 bool Utf8ToWide(std::string_view bytes, std::wstring& out) {
     out.clear();
     out.reserve(bytes.size());
     const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-    size_t n = bytes.size();
-    for (size_t i = 0; i < n;) {
-        unsigned char b = s[i];
-        if (b < 0x80) {
-            out.push_back(static_cast<wchar_t>(b));
-            ++i;
-            continue;
-        }
-        size_t extra;
-        char32_t cp, min;
-        if ((b & 0xE0) == 0xC0) {
-            extra = 1;
-            cp = b & 0x1F;
-            min = 0x80;
-        } else if ((b & 0xF0) == 0xE0) {
-            extra = 2;
-            cp = b & 0x0F;
-            min = 0x800;
-        } else if ((b & 0xF8) == 0xF0) {
-            extra = 3;
-            cp = b & 0x07;
-            min = 0x10000;
-        } else {
-            return false;
-        }
-        if (i + extra >= n) return false;
-        for (size_t k = 1; k <= extra; ++k) {
-            unsigned char c = s[i + k];
-            if ((c & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    for (size_t i = 0, n = bytes.size(); i < n;) {
+        char32_t cp = 0;
+        size_t len = Utf8SequenceAt(s + i, n - i, cp);
+        if (len == 0) return false;
         AppendCodePoint(out, cp);
-        i += extra + 1;
+        i += len;
     }
     return true;
 }

@@ -34,5 +34,8 @@ std::string WideToUtf8(std::wstring_view text);
 void AppendUtf8(std::string& out, std::wstring_view text);
 // Strict UTF-8 decoding; returns false (and leaves out unspecified) on any malformed sequence.
 bool Utf8ToWide(std::string_view bytes, std::wstring& out);
+// Length of the well-formed UTF-8 sequence at s[0..n) (1 for ASCII) and its code point in cp;
+// 0 when the bytes there are not one.
+size_t Utf8SequenceAt(const unsigned char* s, size_t n, char32_t& cp);
 // Appends one code point as wchar_t units (a surrogate pair where wchar_t is 16 bits).
 void AppendCodePoint(std::wstring& out, char32_t cp);

@@ -69,34 +69,6 @@ wchar_t FromWesternCodePage(unsigned char b) {
     return b >= 0x80 && b < 0xA0 ? static_cast<wchar_t>(kCp1252High[b - 0x80]) : static_cast<wchar_t>(b);
 }
 
-// Length of the well-formed UTF-8 sequence at s[0..n) and its code point; 0 when it is not one.
-size_t Utf8SequenceAt(const unsigned char* s, size_t n, char32_t& cp) {
-    unsigned char b = s[0];
-    size_t extra;
-    char32_t min;
-    if ((b & 0xE0) == 0xC0) {
-        extra = 1;
-        cp = b & 0x1F;
-        min = 0x80;
-    } else if ((b & 0xF0) == 0xE0) {
-        extra = 2;
-        cp = b & 0x0F;
-        min = 0x800;
-    } else if ((b & 0xF8) == 0xF0) {
-        extra = 3;
-        cp = b & 0x07;
-        min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (extra >= n) return 0;
-    for (size_t k = 1; k <= extra; ++k) {
-        if ((s[k] & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (s[k] & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    return extra + 1;
-}
 
 std::wstring DecodeText(std::string_view bytes) {
     auto starts = [&](std::string_view prefix) { return bytes.substr(0, prefix.size()) == prefix; };
@@ -111,10 +83,6 @@ std::wstring DecodeText(std::string_view bytes) {
     const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
     const size_t n = bytes.size();
     for (size_t i = 0; i < n;) {
-        if (s[i] < 0x80) {
-            text.push_back(static_cast<wchar_t>(s[i++]));
-            continue;
-        }
         char32_t cp = 0;
         size_t len = Utf8SequenceAt(s + i, n - i, cp);
         if (len == 0) {

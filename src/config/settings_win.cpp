@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "base/dpi_win.h"
 #include "base/log_line.h"
 #include "base/notify_win.h"
 #include "base/win_handles.h"
@@ -66,29 +67,9 @@ Fn User32Function(const char* name) {
     return user32 ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(user32, name))) : nullptr;
 }
 
-UINT SystemDpi() {
-    ScopedGetDc screen(nullptr);
-    int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSX) : 0;
-    return dpi > 0 ? static_cast<UINT>(dpi) : kBaseDpi;
-}
-
-// The DPI of the primary monitor, where the window opens. Per-monitor DPI exists from Windows 8.1.
+// The DPI of the primary monitor, where the window opens.
 UINT PrimaryMonitorDpi() {
-    using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
-    static const GetDpiForMonitorFn getDpiForMonitor = []() -> GetDpiForMonitorFn {
-        HMODULE shcore = LoadLibraryW(L"shcore.dll");
-        return shcore ? reinterpret_cast<GetDpiForMonitorFn>(
-                            reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")))
-                      : nullptr;
-    }();
-    if (getDpiForMonitor) {
-        UINT dpiX = 0, dpiY = 0;
-        HRESULT hr = getDpiForMonitor(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), 0 /* effective */,
-                                      &dpiX, &dpiY);
-        if (SUCCEEDED(hr) && dpiX > 0) return dpiX;
-        LogMessage(L"OpenSettingsWindow: GetDpiForMonitor failed hr=0x%08X", static_cast<unsigned>(hr));
-    }
-    return SystemDpi();
+    return static_cast<UINT>(MonitorDpi(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY)));
 }
 
 UINT WindowDpi(HWND hwnd) {
@@ -111,7 +92,7 @@ HFONT CreateMessageFont(UINT dpi) {
         }
         // These metrics are for the system DPI.
         metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi),
-                                                static_cast<int>(SystemDpi()));
+                                                SystemDpi());
     }
     HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
     if (!font) LogMessage(L"SettingsWindow: CreateFontIndirectW failed, err=%lu", GetLastError());

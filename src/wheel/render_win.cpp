@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/dpi_win.h"
 #include "base/gdiplus_flat.h"
 #include "base/log_line.h"
 #include "base/win_handles.h"
@@ -283,26 +284,7 @@ bool PaintWheelPicture(void* bits, const WheelPicture& picture, RenderTimings* t
 }
 
 int32_t MonitorDpiAt(ScreenPoint point) {
-    using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
-    // Per-monitor DPI exists from Windows 8.1 on; the library stays loaded for the process.
-    static const GetDpiForMonitorFn getDpiForMonitor = []() -> GetDpiForMonitorFn {
-        HMODULE shcore = LoadLibraryW(L"shcore.dll");
-        return shcore ? reinterpret_cast<GetDpiForMonitorFn>(
-                            reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")))
-                      : nullptr;
-    }();
-    if (getDpiForMonitor) {
-        HMONITOR monitor = MonitorFromPoint(POINT{point.x, point.y}, MONITOR_DEFAULTTONEAREST);
-        UINT dpiX = 0, dpiY = 0;
-        const int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
-        HRESULT hr = getDpiForMonitor(monitor, kEffectiveDpi, &dpiX, &dpiY);
-        if (SUCCEEDED(hr) && dpiX > 0) return static_cast<int32_t>(dpiX);
-        LogMessage(L"MonitorDpiAt: GetDpiForMonitor failed hr=0x%08X", static_cast<unsigned>(hr));
-    }
-    // The system DPI, which is every monitor's where the system has no per-monitor DPI.
-    ScopedGetDc screen(nullptr);
-    int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSX) : 0;
-    return dpi > 0 ? dpi : kBaseDpi;
+    return MonitorDpi(MonitorFromPoint(POINT{point.x, point.y}, MONITOR_DEFAULTTONEAREST));
 }
 
 void RenderWheel(HWND hwnd) {
