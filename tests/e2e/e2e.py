@@ -519,6 +519,43 @@ def open_wheel(button, cx, cy, log):
     return wheel, mark, ok, shot
 
 
+def walk_sectors(wheel, hops, name):
+    """Releases the side button on the first hop's sector and left-clicks the others; a hop (n, k)
+    is sector k of n, taken once it lights under the pointer. False, with the wheel closed, when
+    a hop did not light up."""
+    for i, (n, k) in enumerate(hops):
+        # Two moves: the next sector may lie where the last one was, and a move to the same
+        # point is no move.
+        wheel.move(80, (k + 0.5) * 360.0 / n)
+        wheel.move(100, (k + 0.5) * 360.0 / n)
+        lit, shot = wait_for(lambda s: not wheel.sector_hovered(s, n, k))
+        if not lit:
+            R.check(f"{name}: sector {k} of {n} lights up under the pointer", False,
+                    fmt(wheel.sector_hovered(shot, n, k)), shot)
+            # Leave nothing open: let go of the button, or right-click the sub-wheel away.
+            xdo("mouseup", 8) if i == 0 else xdo("click", 3)
+            return False
+        xdo("mouseup", 8) if i == 0 else xdo("click", 1)
+        if i + 1 < len(hops):
+            # The sub-wheel starts with nothing hovered, and a move that the program handles
+            # before the release counts for the old wheel: aim only once the new one is drawn,
+            # that is once the old wheel's gaps that are not gaps of the new one are filled
+            # (dark, or lit: a sector may light at once under the resting pointer).
+            m = hops[i + 1][0]
+            points = [polar(r, j * 360.0 / n) for j in range(n) if (j * m) % n for r in (58, 138)]
+
+            def unfilled(s):
+                return [p for p in points if wheel.mismatches(s, [p], SECTOR_FILL)
+                        and wheel.mismatches(s, [p], HOVER_FILL, tolerance=10)]
+
+            drawn, shot = wait_for(lambda s: not unfilled(s))
+            if not drawn:
+                R.check(f"{name}: the sub-wheel of {m} sectors shows", False, fmt(unfilled(shot)), shot)
+                xdo("click", 3)
+                return False
+    return True
+
+
 def lines_before_next_opening(log, mark):
     """Log lines after mark up to the next opening sequence (which must arrive)."""
     ok = poll(lambda: opening_at(log.since(mark)) >= 0)

@@ -300,22 +300,8 @@ def start_action(e, log, hops):
         e.xdo("mouseup", 8)
         return None
     mark = log.mark()
-    for i, (n, k) in enumerate(hops):
-        wheel.move(100, (k + 0.5) * 360.0 / n)
-        lit, shot = e.wait_for(lambda s: not wheel.sector_hovered(s, n, k))
-        if not lit:
-            e.R.check(f"actions: sector {k} of {n} lights up under the pointer", False,
-                      e.fmt(wheel.sector_hovered(shot, n, k)), shot)
-            # Leave nothing open: let go of the button, or right-click the sub-wheel away.
-            if i == 0:
-                e.xdo("mouseup", 8)
-            else:
-                e.xdo("click", 3)
-            return None
-        if i == 0:
-            e.xdo("mouseup", 8)
-        else:
-            e.xdo("click", 1)
+    if not e.walk_sectors(wheel, hops, "actions"):
+        return None
     return mark
 
 

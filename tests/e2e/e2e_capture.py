@@ -208,41 +208,8 @@ def start(e, log, hops, wheel_class=None, at=None):
         e.R.check("screenshot: the wheel opens", False, e.fmt(wheel.main_wheel(shot)), shot)
         e.xdo("mouseup", 8)
         return None
-    for i, (n, k) in enumerate(hops):
-        # "Full Screen" lies where "Screenshot" was: a move to the same point would be no move.
-        wheel.move(80, (k + 0.5) * 360.0 / n)
-        wheel.move(100, (k + 0.5) * 360.0 / n)
-        lit, shot = e.wait_for(lambda s: not wheel.sector_hovered(s, n, k))
-        if not lit:
-            e.R.check(f"screenshot: sector {k} of {n} lights up under the pointer", False,
-                      e.fmt(wheel.sector_hovered(shot, n, k)), shot)
-            # Leave nothing open: let go of the button, or right-click the sub-wheel away.
-            if i == 0:
-                e.xdo("mouseup", 8)
-            else:
-                e.xdo("click", 3)
-            return None
-        if i == 0:
-            e.xdo("mouseup", 8)
-        else:
-            e.xdo("click", 1)
-        if i + 1 < len(hops):
-            # The sub-wheel starts with nothing hovered, and a move that the program handles
-            # before the release counts for the old wheel: aim only once the new one is drawn.
-            # Drawn once the old wheel's gaps that are not gaps of the new one are filled (dark,
-            # or lit: a sector may light at once under the resting pointer).
-            m = hops[i + 1][0]
-            points = [e.polar(r, j * 360.0 / n) for j in range(n) if (j * m) % n for r in (58, 138)]
-
-            def unfilled(s):
-                return [p for p in points if wheel.mismatches(s, [p], e.SECTOR_FILL)
-                        and wheel.mismatches(s, [p], e.HOVER_FILL, tolerance=10)]
-
-            drawn, shot = e.wait_for(lambda s: not unfilled(s))
-            if not drawn:
-                e.R.check(f"screenshot: the sub-wheel of {m} sectors shows", False, e.fmt(unfilled(shot)), shot)
-                e.xdo("click", 3)
-                return None
+    if not e.walk_sectors(wheel, hops, "screenshot"):
+        return None
     return wheel
 
 

@@ -62,12 +62,6 @@ bool DecodePng(const std::wstring& path, Decoded& out) {
 
 uint32_t Opaque(COLORREF c) { return 0xFF000000u | (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c); }
 
-std::wstring LogText() {
-    std::wstring text;
-    Utf8ToWide(ReadFileBytes(TempLogPath()), text);
-    return text;
-}
-
 void Pump(DWORD ms = 0) {
     const DWORD end = GetTickCount() + ms;
     do {

@@ -35,18 +35,6 @@ std::wstring Lower(std::wstring s) {
     return s;
 }
 
-size_t Count(const std::wstring& text, const std::wstring& needle) {
-    size_t n = 0;
-    for (size_t at = text.find(needle); at != std::wstring::npos; at = text.find(needle, at + 1)) ++n;
-    return n;
-}
-
-std::wstring LogText() {
-    std::wstring text;
-    Utf8ToWide(ReadFileBytes(TempLogPath()), text);
-    return text;
-}
-
 // The orientation a file's own bytes state, read by the portable parser.
 int FileOrientation(const std::wstring& path) {
     const std::string bytes = ReadFileBytes(path);

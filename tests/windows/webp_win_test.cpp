@@ -24,18 +24,6 @@
 
 namespace {
 
-size_t Count(const std::wstring& text, const std::wstring& needle) {
-    size_t n = 0;
-    for (size_t at = text.find(needle); at != std::wstring::npos; at = text.find(needle, at + 1)) ++n;
-    return n;
-}
-
-std::wstring LogText() {
-    std::wstring text;
-    Utf8ToWide(ReadFileBytes(TempLogPath()), text);
-    return text;
-}
-
 std::optional<std::string> UnixName(const std::wstring& path) {
     using ToUnix = char*(CDECL*)(const wchar_t*);
     const auto toUnix = reinterpret_cast<ToUnix>(

@@ -117,3 +117,16 @@ inline std::wstring TempLogPath() {
     DWORD n = GetTempPathW(MAX_PATH, dir);
     return std::wstring(dir, n) + L"TarvixTool.log";
 }
+
+// The log as text, for counting the lines a run wrote.
+inline std::wstring LogText() {
+    std::wstring text;
+    Utf8ToWide(ReadFileBytes(TempLogPath()), text);
+    return text;
+}
+
+inline size_t Count(const std::wstring& text, const std::wstring& needle) {
+    size_t n = 0;
+    for (size_t at = text.find(needle); at != std::wstring::npos; at = text.find(needle, at + 1)) ++n;
+    return n;
+}
