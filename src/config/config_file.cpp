@@ -210,9 +210,13 @@ LoadOutcome LoadWheelConfigWith(const ConfigFileAccess& access, WheelConfig& con
         return LoadOutcome::Defaults;
     }
     std::string bytes;
-    // Something at the path that cannot be read (a folder, a locked file) reads as an empty file,
-    // and so does one far bigger than any configuration, which would only cost memory to parse.
-    if (!access.read(bytes) || bytes.size() > kMaxConfigFileBytes) bytes.clear();
+    // Something at the path that cannot be read now (a folder, a locked file), or one far bigger
+    // than any configuration (which would only cost memory to parse): the program runs on the
+    // defaults and leaves the file alone, so a passing lock never costs the user their sectors.
+    if (!access.read(bytes) || bytes.size() > kMaxConfigFileBytes) {
+        ApplyDefaultWheelConfig(config);
+        return LoadOutcome::Unusable;
+    }
     IniDocument doc = ParseIni(bytes);
     int mediaCount = IniGetInt(doc, kSectionNames[kLayerMedia], L"Count");
     if (!CountUsable(mediaCount)) {

@@ -55,6 +55,7 @@ enum class LoadOutcome {
     Defaults,        // missing file or unusable media section: full defaults, saved
     Loaded,          // both layers from the file
     WebDefaults,     // media layer from the file, web layer defaults, nothing saved
+    Unusable,        // a file that cannot be read or is far too big: full defaults, the file left alone
 };
 
 LoadOutcome LoadWheelConfigWith(const ConfigFileAccess& access, WheelConfig& config);

@@ -13,28 +13,33 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
     ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        LogMessage(L"LoadWheelConfig: cannot open %ls, using the defaults, err=%lu", path.c_str(), GetLastError());
+        LogMessage(L"LoadWheelConfig: cannot open %ls, using the defaults and leaving the file as it is, err=%lu", path.c_str(), GetLastError());
         return false;
     }
     LARGE_INTEGER size;
     if (!GetFileSizeEx(file.get(), &size)) {
-        LogMessage(L"LoadWheelConfig: cannot read the size of %ls, using the defaults, err=%lu", path.c_str(),
+        LogMessage(L"LoadWheelConfig: cannot read the size of %ls, using the defaults and leaving the file as it is, err=%lu", path.c_str(),
                    GetLastError());
         return false;
     }
     // Parsing costs many times the file's size in memory; a configuration is a few kilobytes.
     if (size.QuadPart > static_cast<LONGLONG>(kMaxConfigFileBytes)) {
-        LogMessage(L"LoadWheelConfig: %ls is %lld bytes, more than the %lu a configuration may have; using the defaults",
+        LogMessage(L"LoadWheelConfig: %ls is %lld bytes, more than the %lu a configuration may have; using the defaults and leaving the file as it is",
                    path.c_str(), static_cast<long long>(size.QuadPart), static_cast<unsigned long>(kMaxConfigFileBytes));
         return false;
     }
     bytes.resize(static_cast<size_t>(size.QuadPart));
-    DWORD got = 0;
-    if (!bytes.empty() && !ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr)) {
-        LogMessage(L"LoadWheelConfig: cannot read %ls, using the defaults, err=%lu", path.c_str(), GetLastError());
-        return false;
+    size_t filled = 0;
+    while (filled < bytes.size()) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), bytes.data() + filled, static_cast<DWORD>(bytes.size() - filled), &got, nullptr)) {
+            LogMessage(L"LoadWheelConfig: cannot read %ls, using the defaults and leaving the file as it is, err=%lu", path.c_str(), GetLastError());
+            return false;
+        }
+        if (got == 0) break;  // the file shrank since its size was taken
+        filled += got;
     }
-    bytes.resize(got);
+    bytes.resize(filled);
     return true;
 }
 

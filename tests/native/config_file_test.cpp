@@ -210,11 +210,17 @@ TEST(IniReader, HugeAndGarbageFilesNeverBreakTheModel) {
     EXPECT_EQ(c.layers[kLayerMedia][1].label, L"Late");
     EXPECT_EQ(c.layers[kLayerWeb][0].label, L"W");
 
-    LoadOutcome outcome;
-    int saves = 0;
-    EXPECT_TRUE(LoadFrom(";" + big, &outcome, &saves) == Defaults());
-    EXPECT_EQ(outcome, LoadOutcome::Defaults);
-    EXPECT_EQ(saves, 1);
+    // Too big, or there but unreadable: the defaults, and the file is not overwritten.
+    for (bool readable : {true, false}) {
+        FakeFile f;
+        f.bytes = readable ? ";" + big : "[PAGE0]\r\nCount=1\r\n";
+        auto access = f.Access();
+        if (!readable) access.read = [](std::string&) { return false; };
+        WheelConfig loaded;
+        EXPECT_EQ(LoadWheelConfigWith(access, loaded), LoadOutcome::Unusable);
+        EXPECT_TRUE(loaded == Defaults());
+        EXPECT_EQ(f.saves, 0);
+    }
 }
 
 TEST(IniReader, StrayLegacyByteSpoilsOnlyItself) {
