@@ -37,10 +37,9 @@ int LayerForTab(int tab) { return tab == kLayerMedia ? kLayerMedia : kLayerWeb; 
 std::wstring CleanSettingsField(std::wstring_view text, size_t limit) {
     size_t lineEnd = text.find_first_of(L"\r\n");
     if (lineEnd != std::wstring_view::npos) text = text.substr(0, lineEnd);
-    if (text.size() > limit) {
-        text = text.substr(0, limit);
-        if (!text.empty() && IsHighSurrogate(text.back())) text.remove_suffix(1);
-    }
+    if (text.size() > limit) text = text.substr(0, limit);
+    // A pair cut in half, here or by the edit field's own buffer, would be saved as garbage.
+    if (!text.empty() && IsHighSurrogate(text.back())) text.remove_suffix(1);
     while (!text.empty() && IsFieldBlank(text.front())) text.remove_prefix(1);
     while (!text.empty() && IsFieldBlank(text.back())) text.remove_suffix(1);
     return std::wstring(text);

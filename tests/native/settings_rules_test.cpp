@@ -110,6 +110,8 @@ TEST(SettingsRules, ListLinesAndFieldsKeepWhatTheFileCanHold) {
         {L"one\ntwo", 127, L"one"},
         {std::wstring(126, L'a') + L" b", 127, std::wstring(126, L'a')},
         {std::wstring(600, L'q'), 511, std::wstring(511, L'q')},
+        // The window's buffer already cut a pair: the lone first half goes.
+        {std::wstring(126, L'a') + wchar_t(0xD83D), 127, std::wstring(126, L'a')},
     };
     for (const Case& k : cases) EXPECT_EQ(CleanSettingsField(k.in, k.limit), k.out);
     if constexpr (sizeof(wchar_t) == 2) {
