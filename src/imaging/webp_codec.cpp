@@ -33,9 +33,9 @@ struct AnimDecoderHolder {
     }
 };
 
-bool Allocate(std::vector<uint8_t>& buffer, size_t size) {
+bool Allocate(PixelBuffer& buffer, size_t size) {
     try {
-        buffer.assign(size, 0);
+        buffer.resize(size);
         return true;
     } catch (const std::bad_alloc&) {
         return false;

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/pixel_buffer.h"
+
 // The quality of every WebP the program writes (lossy, 0..100).
 constexpr float kWebpQuality = 85.0f;
 
@@ -16,7 +18,7 @@ struct WebpPicture {
     uint32_t width = 0;
     uint32_t height = 0;
     bool hasAlpha = false;  // the file carries an alpha channel
-    std::vector<uint8_t> bgra;
+    PixelBuffer bgra;
 };
 
 // "RIFF" <size> "WEBP": the file's first 12 bytes say it is a WebP, whatever its name.

@@ -6,14 +6,15 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <vector>
+
+#include "base/pixel_buffer.h"
 
 // Top-down rows of width * 4 bytes, BGRA, straight alpha (the layout of GDI+'s 32bppARGB).
 struct WicPicture {
     UINT width = 0;
     UINT height = 0;
     bool hasAlpha = false;  // the decoder's own pixel format carries alpha
-    std::vector<uint8_t> bgra;
+    PixelBuffer bgra;
 };
 
 // The file's first frame, converted to 32-bit BGRA. Needs COM on the calling thread. Returns

@@ -31,7 +31,7 @@ std::vector<uint8_t> TestPicture(uint32_t w, uint32_t h, PixelOrder order, bool 
 }
 
 // Mean absolute difference over the colour channels of the opaque pixels, in BGRA.
-double MeanColourError(const std::vector<uint8_t>& bgraExpected, const std::vector<uint8_t>& bgraGot) {
+double MeanColourError(const std::vector<uint8_t>& bgraExpected, const PixelBuffer& bgraGot) {
     double sum = 0;
     size_t n = 0;
     for (size_t i = 0; i + 3 < bgraExpected.size(); i += 4) {
