@@ -1,6 +1,7 @@
 #include "capture/capture_win.h"
 
 #include <commdlg.h>
+#include <dwmapi.h>
 #include <shlobj.h>
 #include <windowsx.h>
 
@@ -186,9 +187,25 @@ LRESULT CALLBACK SnipWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-// The wheel has just been hidden, but the windows it covered repaint that area in their own
-// time (other processes, a compositor): a picture taken at once can still show the wheel.
+// The wheel has just been hidden, but the screen does not show that at once: a picture taken
+// straight away can still hold the wheel. With desktop composition the next composed frame is
+// without it. Without composition the windows it covered repaint that area in their own time
+// (other processes): ours repaint here, the others get a short grace.
 constexpr DWORD kScreenSettleMs = 250;
+
+void WaitForTheScreenToCatchUp() {
+    BOOL composed = FALSE;
+    if (SUCCEEDED(DwmIsCompositionEnabled(&composed)) && composed && SUCCEEDED(DwmFlush())) return;
+    const ULONGLONG end = GetTickCount64() + kScreenSettleMs;
+    for (;;) {
+        MSG msg;
+        // Only paint messages: nothing else of the program runs in between.
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT)) DispatchMessageW(&msg);
+        const ULONGLONG now = GetTickCount64();
+        if (now >= end) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_PAINT);
+    }
+}
 
 }  // namespace
 
@@ -297,7 +314,7 @@ void StartAreaCrop() {
     snip.drag = {};
     // The wheel is hidden by now; once the screen has caught up, the picture shows it as the
     // user left it.
-    Sleep(kScreenSettleMs);
+    WaitForTheScreenToCatchUp();
     snip.picture = CaptureScreenPicture(snip.width, snip.height);
     if (!snip.picture) {
         LogMessage(L"StartAreaCrop: screen capture FAILED, err=%lu", GetLastError());
@@ -320,7 +337,7 @@ void CaptureFullScreen() {
     const int height = GetSystemMetrics(SM_CYSCREEN);
     // Taken before the dialog opens, so the dialog is not in the picture, and once the screen
     // has caught up with the hidden wheel.
-    Sleep(kScreenSettleMs);
+    WaitForTheScreenToCatchUp();
     ScopedGdiObject<HBITMAP> picture = CaptureScreenPicture(width, height);
     if (!picture) {
         LogMessage(L"CaptureFullScreen: screen capture FAILED, err=%lu", GetLastError());
