@@ -16,10 +16,13 @@ if(NOT TARVIX_LIBWEBP_SOURCE)
     execute_process(COMMAND ${PROJECT_SOURCE_DIR}/scripts/fetch_libwebp.sh
                     OUTPUT_VARIABLE fetched OUTPUT_STRIP_TRAILING_WHITESPACE
                     RESULT_VARIABLE fetchResult)
-    if(NOT fetchResult EQUAL 0 OR NOT EXISTS "${fetched}/src/webp/encode.h")
-      message(FATAL_ERROR "scripts/fetch_libwebp.sh failed (${fetchResult}); set TARVIX_LIBWEBP_SOURCE instead")
+    if(fetchResult EQUAL 0 AND EXISTS "${fetched}/src/webp/encode.h")
+      set(tarvixWebpSource "${fetched}")
+    else()
+      # Offline, or the pinned version has left the archive: an installed package may still do.
+      message(WARNING "scripts/fetch_libwebp.sh failed (${fetchResult}); trying find_package(WebP) "
+                      "(or set TARVIX_LIBWEBP_SOURCE)")
     endif()
-    set(tarvixWebpSource "${fetched}")
   endif()
 else()
   set(tarvixWebpSource "${TARVIX_LIBWEBP_SOURCE}")
