@@ -159,14 +159,12 @@ struct DecodedImage {
     uint32_t at(UINT x, UINT y) const { return argb[size_t(y) * width + x]; }
 };
 
-inline bool DecodeImage(const std::wstring& path, DecodedImage& out) {
+// An opened image's size, pixel format and pixels, converted to 32-bit ARGB.
+inline bool ReadPixels(GpImage* image, DecodedImage& out) {
     out = {};
-    GpBitmap* bitmap = nullptr;
-    if (GdipCreateBitmapFromFile(path.c_str(), &bitmap) != Ok) return false;
-    GdipImageHolder image(bitmap);
     Gdiplus::PixelFormat format = 0;
-    if (GdipGetImageWidth(image.get(), &out.width) != Ok || GdipGetImageHeight(image.get(), &out.height) != Ok ||
-        GdipGetImagePixelFormat(image.get(), &format) != Ok)
+    if (!image || GdipGetImageWidth(image, &out.width) != Ok || GdipGetImageHeight(image, &out.height) != Ok ||
+        GdipGetImagePixelFormat(image, &format) != Ok)
         return false;
     out.pixelFormat = format;
     out.argb.assign(size_t(out.width) * out.height, 0);
@@ -178,10 +176,19 @@ inline bool DecodeImage(const std::wstring& path, DecodedImage& out) {
     data.PixelFormat = PixelFormat32bppARGB;
     data.Scan0 = out.argb.data();
     // Our own buffer receives the pixels converted to ARGB, whatever the file's format.
+    auto* bitmap = static_cast<GpBitmap*>(image);
     if (GdipBitmapLockBits(bitmap, &rect, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf,
                            PixelFormat32bppARGB, &data) != Ok)
         return false;
     return GdipBitmapUnlockBits(bitmap, &data) == Ok;
+}
+
+inline bool DecodeImage(const std::wstring& path, DecodedImage& out) {
+    out = {};
+    GpBitmap* bitmap = nullptr;
+    if (GdipCreateBitmapFromFile(path.c_str(), &bitmap) != Ok) return false;
+    GdipImageHolder image(bitmap);
+    return ReadPixels(image.get(), out);
 }
 
 // Each channel within `tolerance` (JPEG shifts colours a little).

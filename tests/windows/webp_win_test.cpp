@@ -94,21 +94,7 @@ bool ReadPam(const std::string& bytes, Pam& pam) {
 bool OpenAsArgb(const std::wstring& path, fixture::DecodedImage& out) {
     out = {};
     GdipImageHolder image;
-    if (OpenImageFile(path.c_str(), image) != Ok) return false;
-    GdipGetImageWidth(image.get(), &out.width);
-    GdipGetImageHeight(image.get(), &out.height);
-    out.argb.assign(size_t(out.width) * out.height, 0);
-    Gdiplus::Rect rect(0, 0, static_cast<INT>(out.width), static_cast<INT>(out.height));
-    Gdiplus::BitmapData data = {};
-    data.Width = out.width;
-    data.Height = out.height;
-    data.Stride = static_cast<INT>(out.width * 4);
-    data.PixelFormat = PixelFormat32bppARGB;
-    data.Scan0 = out.argb.data();
-    auto* bitmap = static_cast<GpBitmap*>(image.get());
-    return GdipBitmapLockBits(bitmap, &rect, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf,
-                              PixelFormat32bppARGB, &data) == Ok &&
-           GdipBitmapUnlockBits(bitmap, &data) == Ok;
+    return OpenImageFile(path.c_str(), image) == Ok && fixture::ReadPixels(image.get(), out);
 }
 
 void ExpectQuadrants(const fixture::DecodedImage& image, const std::vector<uint32_t>& expected) {
