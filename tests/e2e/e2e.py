@@ -519,6 +519,15 @@ def open_wheel(button, cx, cy, log):
     return wheel, mark, ok, shot
 
 
+def focus_window(title):
+    """Gives the X focus to the first visible window whose title matches; its id, or None."""
+    ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", title],
+                         capture_output=True, text=True).stdout.split()
+    if ids:
+        subprocess.run(["xdotool", "windowfocus", "--sync", ids[0]], timeout=5, check=False)
+    return ids[0] if ids else None
+
+
 def walk_sectors(wheel, hops, name):
     """Releases the side button on the first hop's sector and left-clicks the others; a hop (n, k)
     is sector k of n, taken once it lights under the pointer. False, with the wheel closed, when
@@ -828,6 +837,8 @@ def scenario_menu(icon_box, log):
     R.check("menu: the about entry shows a message box", lit and ok, f"lit: {lit}, box {about_box(shot)}", shot)
     if ok:
         box = about_box(shot)
+        # Without a window manager the keys go to the X window that last had the focus.
+        focus_window("^Tentang Tarvix Tool")
         xdo("key", "Return")
         # Closed once the area it covered looks as it did before the menu opened.
         gone, shot = wait_for(lambda s: all(s.px(x, y) == before.px(x, y)
