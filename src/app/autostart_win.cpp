@@ -13,13 +13,7 @@ const wchar_t kRunKeyPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Ru
 
 namespace {
 
-struct RegKeyTraits {
-    using Value = HKEY;
-    static Value Invalid() { return nullptr; }
-    static bool IsValid(Value v) { return v != nullptr; }
-    static void Close(Value v) { RegCloseKey(v); }
-};
-using ScopedRegKey = ScopedResource<RegKeyTraits>;
+using ScopedRegKey = ScopedNullHandle<HKEY, &RegCloseKey>;
 
 }  // namespace
 

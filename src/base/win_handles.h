@@ -48,39 +48,22 @@ struct FileHandleTraits {
 };
 using ScopedHandle = ScopedResource<FileHandleTraits>;
 
-template <class T>
-struct GdiObjectTraits {
+// A handle that is null when there is none and is given back with closeFn.
+template <class T, auto closeFn>
+struct NullHandleTraits {
     using Value = T;
     static Value Invalid() { return nullptr; }
     static bool IsValid(Value v) { return v != nullptr; }
-    static void Close(Value v) { DeleteObject(v); }
+    static void Close(Value v) { closeFn(v); }
 };
+template <class T, auto closeFn>
+using ScopedNullHandle = ScopedResource<NullHandleTraits<T, closeFn>>;
+
 template <class T>
-using ScopedGdiObject = ScopedResource<GdiObjectTraits<T>>;
-
-struct MemoryDcTraits {
-    using Value = HDC;
-    static Value Invalid() { return nullptr; }
-    static bool IsValid(Value v) { return v != nullptr; }
-    static void Close(Value v) { DeleteDC(v); }
-};
-using ScopedMemoryDc = ScopedResource<MemoryDcTraits>;
-
-struct MenuTraits {
-    using Value = HMENU;
-    static Value Invalid() { return nullptr; }
-    static bool IsValid(Value v) { return v != nullptr; }
-    static void Close(Value v) { DestroyMenu(v); }
-};
-using ScopedMenu = ScopedResource<MenuTraits>;
-
-struct GlobalMemoryTraits {
-    using Value = HGLOBAL;
-    static Value Invalid() { return nullptr; }
-    static bool IsValid(Value v) { return v != nullptr; }
-    static void Close(Value v) { GlobalFree(v); }
-};
-using ScopedGlobal = ScopedResource<GlobalMemoryTraits>;
+using ScopedGdiObject = ScopedNullHandle<T, &DeleteObject>;
+using ScopedMemoryDc = ScopedNullHandle<HDC, &DeleteDC>;
+using ScopedMenu = ScopedNullHandle<HMENU, &DestroyMenu>;
+using ScopedGlobal = ScopedNullHandle<HGLOBAL, &GlobalFree>;
 
 // A window's device context from GetDC, given back with ReleaseDC.
 class ScopedGetDc {

@@ -9,13 +9,7 @@
 
 namespace {
 
-struct HookTraits {
-    using Value = HHOOK;
-    static Value Invalid() { return nullptr; }
-    static bool IsValid(Value v) { return v != nullptr; }
-    static void Close(Value v) { UnhookWindowsHookEx(v); }
-};
-using ScopedHook = ScopedResource<HookTraits>;
+using ScopedHook = ScopedNullHandle<HHOOK, &UnhookWindowsHookEx>;
 
 // Touched only on the thread the hook runs on. From the moment an opening is posted until the
 // window shows or the button comes up, the wheel counts as open: while the window's thread is
