@@ -11,12 +11,8 @@ mb=${2:-200}
 runs=5
 
 cd "$root"
-if [ "$build" = build/native ]; then
-    cmake --preset native >/dev/null
-elif [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-fi
-cmake --build "$build" -j2 --target bench_pdf >/dev/null
+. scripts/bench_build.sh
+build_bench_target "$build" bench_pdf
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT

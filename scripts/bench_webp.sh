@@ -10,12 +10,8 @@ build=${1:-build/native}
 runs=5
 
 cd "$root"
-if [ "$build" = build/native ]; then
-    cmake --preset native >/dev/null
-elif [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-fi
-cmake --build "$build" -j2 --target bench_webp >/dev/null
+. scripts/bench_build.sh
+build_bench_target "$build" bench_webp
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
