@@ -23,6 +23,7 @@ out=$(dirname "$setup")/install-e2e
 prefix=$out/prefix
 
 setup_failed=0
+. "$root/tests/e2e/wine_desktop.sh"
 xvfb_pid=
 runner_pid=
 
@@ -43,29 +44,12 @@ finish() {
   local status=$?
   trap - EXIT INT TERM
   cleanup
-  local passed=0 failed=0
-  [ -f "$out/result" ] && read -r passed failed <"$out/result"
-  failed=$((failed + setup_failed))
-  # Nothing run, or a runner that ended badly without counting it, is a failure too.
-  if [ "$failed" -eq 0 ] && { [ "$passed" -eq 0 ] || [ "$status" -ne 0 ]; }; then failed=$((failed + 1)); fi
-  echo "$passed passed, $failed failed"
-  [ "$failed" -eq 0 ]
+  exit_with_verdict "$status"
 }
 trap finish EXIT
 trap 'echo "FAIL  the run was interrupted"; exit 130' INT TERM
 
-setup_fail() {
-  echo "FAIL  setup: $1"
-  setup_failed=$((setup_failed + 1))
-  exit 1
-}
-
-if [ -d "$prefix" ]; then WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true; fi
-rm -rf "$prefix"
-mkdir -p "$out"
-rm -f "$out"/*.png "$out/result"
-
-. "$root/tests/e2e/wine_desktop.sh"
+clear_earlier_run
 start_display "${INSTALL_E2E_DISPLAY:-62}"
 echo "display $DISPLAY, prefix $prefix"
 boot_desktop_prefix "$prefix"

@@ -21,6 +21,7 @@ out=$(dirname "$exe")/e2e
 prefix=$out/prefix
 
 setup_failed=0
+. "$root/tests/e2e/wine_desktop.sh"
 xvfb_pid=
 runner_pid=
 fixtures_pid=
@@ -47,34 +48,15 @@ finish() {
   local status=$?
   trap - EXIT INT TERM
   cleanup
-  local passed=0 failed=0
-  if [ -f "$out/result" ]; then
-    read -r passed failed <"$out/result"
-  fi
-  failed=$((failed + setup_failed))
-  # Nothing run, or a runner that ended badly without counting it, is a failure too.
-  if [ "$failed" -eq 0 ] && { [ "$passed" -eq 0 ] || [ "$status" -ne 0 ]; }; then failed=$((failed + 1)); fi
-  echo "$passed passed, $failed failed"
-  [ "$failed" -eq 0 ] && exit 0
-  exit 1
+  exit_with_verdict "$status"
 }
 trap finish EXIT
 trap 'echo "FAIL  the run was interrupted"; exit 130' INT TERM
 
-setup_fail() {
-  echo "FAIL  setup: $1"
-  setup_failed=$((setup_failed + 1))
-  exit 1
-}
-
-# Stale state of an earlier run: its wineserver (if it survived), prefix, pictures and result.
-if [ -d "$prefix" ]; then WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true; fi
-rm -rf "$prefix"
-mkdir -p "$out"
-rm -f "$out"/*.png "$out/result" "$out/urls.txt" "$out"/notepad-*.txt
+clear_earlier_run
+rm -f "$out/urls.txt" "$out"/notepad-*.txt
 rm -rf "$out/media" "$out/split-reference"
 
-. "$root/tests/e2e/wine_desktop.sh"
 start_display 42
 echo "display $DISPLAY, prefix $prefix"
 

@@ -1,5 +1,33 @@
 # Sourced by the scripts that run the real program in a Wine virtual desktop on a private X
-# server. The caller sets `out` (its output folder) and defines setup_fail.
+# server. The caller sets `out` (its output folder), `prefix` (its Wine prefix) and
+# setup_failed=0, and runs a scenario runner that writes "passed failed" to $out/result.
+
+setup_fail() {
+  echo "FAIL  setup: $1"
+  setup_failed=$((setup_failed + 1))
+  exit 1
+}
+
+# Stale state of an earlier run: its wineserver (if it survived), prefix, pictures and result.
+clear_earlier_run() {
+  if [ -d "$prefix" ]; then WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true; fi
+  rm -rf "$prefix"
+  mkdir -p "$out"
+  rm -f "$out"/*.png "$out/result"
+}
+
+# Prints "N passed, N failed" from the runner's result and the set-up failures; nothing run, or
+# a runner that ended badly (status $1) without counting it, is a failure too. Exits with the
+# verdict, so the caller's EXIT trap ends the script with it.
+exit_with_verdict() {
+  local status=$1 passed=0 failed=0
+  if [ -f "$out/result" ]; then read -r passed failed <"$out/result"; fi
+  failed=$((failed + setup_failed))
+  if [ "$failed" -eq 0 ] && { [ "$passed" -eq 0 ] || [ "$status" -ne 0 ]; }; then failed=$((failed + 1)); fi
+  echo "$passed passed, $failed failed"
+  [ "$failed" -eq 0 ] && exit 0
+  exit 1
+}
 
 # A display of our own; :99 belongs to someone else's session. Another run may take the same
 # free number at the same moment, so a server that dies at once moves us to the next one.
