@@ -75,22 +75,18 @@ protected:
     void SetUp() override {
         redirect_.emplace();
         path_ = GetConfigFilePath();
-        saved_ = ReadFileBytes(path_);
-        hadFile_ = FileExists(path_);
+        config_.emplace(path_);
         SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(path_.c_str());
         wheelConfig = WheelConfig{};
     }
     void TearDown() override {
-        SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path_.c_str());
-        if (hadFile_) WriteFileBytes(path_, saved_);
+        config_.reset();
         redirect_.reset();
     }
     std::optional<TempDirRedirect> redirect_;
     std::wstring path_;
-    std::string saved_;
-    bool hadFile_ = false;
+    std::optional<KeepFile> config_;
 };
 
 TEST_F(LogFileTest, LogHeldOpenByAnotherProgramIsSkippedQuietly) {

@@ -7,13 +7,18 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "base/gdiplus_flat.h"
+#include "base/notify_win.h"
+#include "targets/targets_win.h"
 #include "win_test_util.h"
 
 namespace fixture {
@@ -228,3 +233,23 @@ inline bool LibraryReportsOrientation(const std::wstring& path) {
 }
 
 }  // namespace fixture
+
+// An action run on files of a fresh folder, with the log in a temporary folder of its own.
+class ImageActionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        redirect_.emplace();
+        folder_.emplace();
+        targets.clear();
+    }
+    void TearDown() override {
+        targets.clear();
+        SetNotifyWindow(nullptr);
+        folder_.reset();
+        redirect_.reset();
+    }
+    std::wstring Path(const std::wstring& name) const { return folder_->path() + L"\\" + name; }
+
+    std::optional<TempDirRedirect> redirect_;
+    std::optional<TempFolder> folder_;
+};

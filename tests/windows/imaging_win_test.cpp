@@ -41,24 +41,7 @@ int FileOrientation(const std::wstring& path) {
     return ReadJpegExifOrientation(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
 }
 
-class ImagingTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        redirect_.emplace();
-        folder_.emplace();
-        targets.clear();
-    }
-    void TearDown() override {
-        targets.clear();
-        SetNotifyWindow(nullptr);
-        folder_.reset();
-        redirect_.reset();
-    }
-    std::wstring Path(const std::wstring& name) const { return folder_->path() + L"\\" + name; }
-
-    std::optional<TempDirRedirect> redirect_;
-    std::optional<TempFolder> folder_;
-};
+class ImagingTest : public ImageActionTest {};
 
 enum class Input { TransparentPng, Jpeg, Oriented };
 

@@ -35,17 +35,14 @@ protected:
     void SetUp() override {
         redirect_.emplace();
         path_ = GetConfigFilePath();
-        saved_ = ReadFileBytes(path_);
-        hadFile_ = FileExists(path_);
+        config_.emplace(path_);
         ApplyDefaultWheelConfig(wheelConfig);
         shownCaption.clear();
         shownText.clear();
     }
     void TearDown() override {
         if (HWND w = CurrentSettingsWindow()) DestroyWindow(w);
-        SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path_.c_str());
-        if (hadFile_) WriteFileBytes(path_, saved_);
+        config_.reset();
         redirect_.reset();
     }
     // Presses a button the way a click does; answers the box it is expected to show.
@@ -57,8 +54,7 @@ protected:
     std::optional<TempDirRedirect> redirect_;
     FakeTray tray_;
     std::wstring path_;
-    std::string saved_;
-    bool hadFile_ = false;
+    std::optional<KeepFile> config_;
 };
 
 }  // namespace

@@ -124,23 +124,7 @@ bool WriteTransparentWebp(const std::wstring& path, UINT width, UINT height) {
     return WriteFileBytes(path, std::string(file.begin(), file.end()));
 }
 
-class WebpActionsTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        redirect_.emplace();
-        folder_.emplace();
-        targets.clear();
-    }
-    void TearDown() override {
-        targets.clear();
-        folder_.reset();
-        redirect_.reset();
-    }
-    std::wstring Path(const std::wstring& name) const { return folder_->path() + L"\\" + name; }
-
-    std::optional<TempDirRedirect> redirect_;
-    std::optional<TempFolder> folder_;
-};
+class WebpActionsTest : public ImageActionTest {};
 
 }  // namespace
 

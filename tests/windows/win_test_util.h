@@ -118,6 +118,25 @@ inline std::wstring TempLogPath() {
     return std::wstring(dir, n) + L"TarvixTool.log";
 }
 
+// Puts a file that a test writes back as it was (or removes it) when the test ends.
+class KeepFile {
+public:
+    explicit KeepFile(std::wstring path)
+        : path_(std::move(path)), hadFile_(FileExists(path_)), saved_(ReadFileBytes(path_)) {}
+    ~KeepFile() {
+        SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path_.c_str());
+        if (hadFile_) WriteFileBytes(path_, saved_);
+    }
+    KeepFile(const KeepFile&) = delete;
+    KeepFile& operator=(const KeepFile&) = delete;
+
+private:
+    std::wstring path_;
+    bool hadFile_;
+    std::string saved_;
+};
+
 // The log as text, for counting the lines a run wrote.
 inline std::wstring LogText() {
     std::wstring text;
